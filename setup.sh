@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs every Debian package Morvel needs to build, run and test.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets (and the OpenGL headers its CMake files ask for)
+  mdbtools-dev                                # libmdb: reading .mdb files
+  mdbtools                                    # mdb-ver, mdb-export...: the independent reader in tests
+  libsqlite3-dev                              # the in-memory query engine
+  libjpeg62-turbo-dev                         # picture decoding
+  xvfb xauth                                  # a real X display for screenshots
+  fonts-dejavu-core                           # a sans-serif font for offscreen rendering
+  time                                        # /usr/bin/time -v in benchmarks
+)
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${packages[@]}"

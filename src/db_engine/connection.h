@@ -1,0 +1,45 @@
+// Connection: the read-only link to one .mdb file.
+//
+// open() reads the whole file into memory once (one consistent snapshot even
+// while another program writes to it), decodes every user table through
+// libmdb, and loads them into a private in-memory SQLite database in which
+// the data sets' query texts run verbatim. The .mdb file is never opened for
+// writing and nothing is created beside it.
+#pragma once
+
+#include "db_error.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+namespace db {
+
+class ResultTable;
+
+class Connection : public QObject {
+    Q_OBJECT
+public:
+    explicit Connection(QObject *parent = nullptr);
+    ~Connection() override;
+
+    // An ADO/Jet-style connection string; "Data Source" names the file and
+    // "Mode" must ask for reading only. May be set only while disconnected.
+    void setConnectionString(const QString &text);
+    QString connectionString() const;
+
+    void open();   // throws Error
+    void close();  // drops the snapshot; closing a closed connection is a no-op
+    bool connected() const;
+
+    // Runs one query against the snapshot and returns all its rows.
+    // Throws Error when not connected or when the query fails.
+    ResultTable execute(const QString &sql) const;
+
+private:
+    struct Snapshot;
+    QString m_connectionString;
+    std::unique_ptr<Snapshot> m_snapshot;
+};
+
+} // namespace db

@@ -1,0 +1,18 @@
+// File lookup with the habits of the Windows file system the stored names
+// come from: "\" separators and letter case that may differ from the disk.
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+// The path as it exists on disk: "\" read as "/", and each component matched
+// without regard to letter case when the exact name is not there. Returns
+// the path unchanged (with "/") when nothing matches.
+QString resolvePath(const QString &path);
+
+// True when `path` (resolved as above) names an existing file; a folder does
+// not count and the empty path never exists.
+bool fileExists(const QString &path);
+
+} // namespace platform

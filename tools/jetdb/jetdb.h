@@ -1,0 +1,107 @@
+// jetdb: a small writer of Microsoft Access (Jet 4 and Jet 3) .mdb files.
+//
+// Support code for tests, benchmarks and the demo stock; never linked into
+// the program itself. A Database is described in memory (tables, columns,
+// rows) and written in one go by write(); a failed write leaves no file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace jetdb {
+
+// Every misuse (text too long, wrong value type, duplicate column...) and
+// every I/O failure is reported as an Error; nothing is written then.
+class Error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Type {
+    Boolean,   // stored in the null mask, never NULL
+    Byte,      // u8
+    Integer,   // i16
+    Long,      // i32 (AutoNumber when Column::autoNumber)
+    Currency,  // i64, value x 10000
+    Single,    // f32
+    Double,    // f64
+    DateTime,  // f64 days since 1899-12-30 (see Date)
+    Text,      // up to 255 characters
+    Memo,      // long text
+};
+
+struct Column {
+    std::string name;         // UTF-8, letter case kept
+    Type type = Type::Long;
+    int textLength = 255;     // Text only: declared size in characters (1..255)
+    bool autoNumber = false;  // Long only
+};
+
+// A date as Access stores it: whole days since 1899-12-30; the time of day is
+// a positive fraction whose sign follows the day count (1899-12-29 06:00 is
+// -1.25). Use fromCivil() rather than building the number by hand.
+struct Date {
+    double days = 0;
+    static Date fromCivil(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+};
+
+// A currency amount in ten-thousandths (12.5 is {125000}).
+struct Currency {
+    std::int64_t scaled = 0;
+};
+
+struct Null {};
+
+// Integer kinds take std::int64_t (range-checked for the column), Single and
+// Double take double, Text and Memo take UTF-8 std::string.
+using Value = std::variant<Null, bool, std::int64_t, double, std::string, Date, Currency>;
+using Row = std::vector<Value>;
+
+class Table {
+public:
+    Table(std::string name, std::vector<Column> columns);  // throws Error on bad columns
+
+    const std::string &name() const { return m_name; }
+    const std::vector<Column> &columns() const { return m_columns; }
+    const std::vector<Row> &rows() const { return m_rows; }
+
+    // Checks the row against the columns (count, types, ranges, text length,
+    // NULL in AutoNumber) and throws Error without adding it when it does not fit.
+    void addRow(Row row);
+    void reserve(std::size_t rows) { m_rows.reserve(rows); }
+
+private:
+    std::string m_name;
+    std::vector<Column> m_columns;
+    std::vector<Row> m_rows;
+};
+
+enum class Format {
+    Jet4,  // Access 2000: 4096-byte pages, UTF-16 text (compressed where allowed)
+    Jet3,  // Access 97: 2048-byte pages, 8-bit text in the code page
+};
+
+class Database {
+public:
+    explicit Database(Format format = Format::Jet4, int codePage = 1252);
+
+    // Adds a table; names must be unique (case-insensitively). The reference
+    // stays valid until the Database is destroyed.
+    Table &addTable(std::string name, std::vector<Column> columns);
+
+    // Writes the whole file. The file is first written beside the target
+    // under a temporary name and renamed into place, so a failure leaves no
+    // partial file. Throws Error.
+    void write(const std::string &path) const;
+
+private:
+    Format m_format;
+    int m_codePage;
+    std::vector<std::unique_ptr<Table>> m_tables;
+};
+
+} // namespace jetdb
