@@ -1,0 +1,56 @@
+// DBGrid: the data grid of a page. Shows one column per visible field of its
+// data source's data set, in field order, titled with the field's display
+// label; a record indicator column on the left; whole-row selection; no
+// editing; Tab/Shift+Tab step through cells and on to the next/previous
+// record. The grid's current row is the data set's current record, both ways.
+// While the data set is closed it shows a single blank column and no rows.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QTableView>
+#include <functional>
+
+namespace db { class DataSource; class Field; }
+
+// What a cell-painting handler may change before the default drawing.
+struct GridCanvas {
+    QFont font;
+    QColor fontColor;
+    QColor brushColor;
+};
+
+enum GridDrawState { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
+
+class DBGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit DBGrid(QWidget *parent = nullptr);
+
+    void setDataSource(db::DataSource *source);
+    db::DataSource *dataSource() const;
+
+    // Title colour of a column (by the model's column, so it moves with the
+    // column when the user drags it). Starts as the button-face colour and is
+    // reset whenever the columns are rebuilt.
+    QColor titleColor(int column) const;
+    void setTitleColor(int column, const QColor &color);
+    db::Field *columnField(int column) const;  // nullptr for the blank column
+    QList<int> columnsInDisplayOrder() const;
+
+    // The per-cell painting hook: called for every data cell with the canvas
+    // already set to the column's font and colour; the handler adjusts the
+    // canvas and calls defaultDrawColumnCell() itself. While it runs, the data
+    // set's field reads address the painted row. Without a handler the grid
+    // draws the cell by default.
+    using DrawColumnCell = std::function<void(DBGrid *grid, QPainter *painter, const QRect &rect,
+                                              int column, db::Field *field, int state, GridCanvas &canvas)>;
+    void setDrawColumnCell(DrawColumnCell handler);
+    void defaultDrawColumnCell(QPainter *painter, const QRect &rect, int column, db::Field *field,
+                               int state, const GridCanvas &canvas) const;
+
+signals:
+    // A left-button click on a column's title cell (not the indicator corner,
+    // not a resize drag).
+    void titleClick(int column);
+};
