@@ -1,0 +1,270 @@
+#include "DM_Unit.h"
+
+#include "connection.h"
+#include "data_source.h"
+#include "dataset.h"
+#include "field.h"
+
+#include <iterator>
+
+using namespace Qt::StringLiterals;
+
+TDM *DM = nullptr;
+
+namespace {
+
+// The queries, character for character as the tool database's companion
+// program (Skarpa) has always run them: the stray CR after the drills'
+// first line, the blank line and the "FZ" spelling in the milling cutters'
+// query and the doubled spaces are all part of them.
+const char kSverlaQuery[] =
+    "SELECT S.ID, S.Kod, S.Diam_Sverla, S.Diam_Hvost, S.L_Instr, S.L_reza,  S.N_zub, S.K_vo_BU, S.K_vo_New, S.K_vo_Dolg, \r\r\n"
+    "S.K_vo_Vozvrat, S.Pikcher, S.Prim, F.Name, S.ID_Firma, S.Korob, S.Type\r\n"
+    "FROM Sverla S, Firma F\r\n"
+    "WHERE S.ID_Firma=F.ID\r\n"
+    "ORDER BY S.Diam_Sverla;";
+
+const char kFrezyQuery[] =
+    "SELECT Fz.ID,   Fz.Kod,  Fz.Diam_Frez,   Fz.L_Reza,  Fz.Diam_Hvost,   Fz.L_Instr, Fz.N_zub, Fz.K_vo_New, Fz.K_vo_BU, Fz.K_vo_DOLG, \r\n"
+    "\r\n"
+    "Fz.K_vo_Vozvrat,  Fz.Pikcher, FZ.Prim, F.Name, Fz.ID_Firma, Fz.Type, Fz.R_FAS_instr, Fz.Korob\r\n"
+    "FROM Frezy Fz, Firma F\r\n"
+    "WHERE Fz.ID_Firma=F.ID\r\n"
+    "ORDER BY Fz.Diam_Frez;";
+
+const char kDerjQuery[] =
+    "SELECT D.ID,  D.Name as Derj_Name, D.Kod, D.K_vo_NEW,  D.K_vo_BU,D.K_vo_Dolg,  D.K_vo_Vozvrat,  D.ID_Firma, D.Pikcher, D.Prim,F.Name, D.Korob\r\n"
+    "FROM Derj_Plast D, Firma F\r\n"
+    "WHERE D.ID_Firma=F.ID\r\n"
+    "ORDER BY D.KOD;";
+
+const char kPlastQuery[] =
+    "SELECT P.ID,  P.Naimenovanie, P.Kod, P.K_vo_NEW,  P.K_vo_BU, P.K_vo_Vozvrat,  P.ID_Firma, P.Pikcher, P.Prim,F.Name, P.K_vo_Dolg, P.Korob\r\n"
+    "FROM Plastinyi  P, Firma F\r\n"
+    "WHERE P.ID_Firma=F.ID\r\n"
+    "ORDER BY P.KOD;";
+
+// Debts of drills (1), inserts (2) and milling cutters (3); holders are
+// never lent out, and any other kind is left out.
+const char kDolgiQuery[] =
+    "SELECT D.ID, D.Nomer_Zap, S.KoD, D.ID_Tabl,  LT.Tabl_Name,  D.Date, PL.FIO, D.K_vo, D.Instr_is_BU, D.FIO_AdminBD, PL.Foto, S.Pikcher,D.ID_Instr, D.ID_People\r\n"
+    "FROM Dolgi AS D, Sverla AS S, People AS PL, List_Tabl AS LT\r\n"
+    "WHERE (D.ID_Instr=S.ID And D.ID_Tabl=1 AND D.ID_People=PL.ID AND D.ID_Tabl=LT.ID )\r\n"
+    "UNION \r\n"
+    "SELECT D.ID, D.Nomer_Zap, P.KoD, D.ID_Tabl,  LT.Tabl_Name,  D.Date, PL.FIO, D.K_vo, D.Instr_is_BU, D.FIO_AdminBD, PL.Foto, P.Pikcher,D.ID_Instr , D.ID_People\r\n"
+    "FROM Dolgi AS D, Plastinyi AS P, People AS PL, List_Tabl AS LT\r\n"
+    "WHERE (D.ID_Instr=P.ID And D.ID_Tabl=2 AND D.ID_People=PL.ID AND D.ID_Tabl=LT.ID)\r\n"
+    "UNION \r\n"
+    "SELECT D.ID, D.Nomer_Zap, F.KoD, D.ID_Tabl,  LT.Tabl_Name,  D.Date, PL.FIO, D.K_vo, D.Instr_is_BU, D.FIO_AdminBD, PL.Foto, F.Pikcher,D.ID_Instr , D.ID_People\r\n"
+    "FROM Dolgi AS D, Frezy AS F, People AS PL, List_Tabl AS LT\r\n"
+    "WHERE (D.ID_Instr=F.ID And D.ID_Tabl=3 AND D.ID_People=PL.ID AND D.ID_Tabl=LT.ID)\r\n";
+
+// The persistent field lists, in field order (the grids' column order).
+// A width of 0 leaves the kind's default; fields without a title have none
+// in the grid either.
+using K = db::FieldKind;
+constexpr bool Shown = true;
+constexpr bool Hidden = false;
+constexpr bool ReadOnly = true;
+
+struct FieldSpec {
+    db::Field *TDM::*member;
+    db::FieldDef def;
+};
+
+const FieldSpec kSverlaFields[] = {
+    {&TDM::dtset_SverlaID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden, ReadOnly}},
+    {&TDM::dtset_SverlaType, {u"Type"_s, K::WideText, 200, u"Тип сверла"_s, 25, Shown}},
+    {&TDM::dtset_SverlaKod, {u"Kod"_s, K::WideText, 150, u"Код"_s, 25, Shown}},
+    {&TDM::dtset_SverlaDiam_Sverla, {u"Diam_Sverla"_s, K::Float, 0, u"Диам."_s, 10, Shown}},
+    {&TDM::dtset_SverlaDiam_Hvost, {u"Diam_Hvost"_s, K::Float, 0, u"Диам. хв."_s, 10, Shown}},
+    {&TDM::dtset_SverlaL_Instr, {u"L_Instr"_s, K::Integer, 0, u"Длина"_s, 10, Shown}},
+    {&TDM::dtset_SverlaL_reza, {u"L_reza"_s, K::Integer, 0, u"Длина реза"_s, 10, Shown}},
+    {&TDM::dtset_SverlaN_zub, {u"N_zub"_s, K::Integer, 0, u""_s, 12, Hidden}},
+    {&TDM::dtset_SverlaK_vo_New, {u"K_vo_New"_s, K::Integer, 0, u"К-во новый"_s, 12, Shown}},
+    {&TDM::dtset_SverlaK_vo_BU, {u"K_vo_BU"_s, K::Integer, 0, u"К-во БУ"_s, 12, Shown}},
+    {&TDM::dtset_SverlaK_vo_Dolg, {u"K_vo_Dolg"_s, K::Integer, 0, u"К-во долг"_s, 12, Shown}},
+    {&TDM::dtset_SverlaK_vo_Vozvrat, {u"K_vo_Vozvrat"_s, K::Integer, 0, u""_s, 14, Hidden}},
+    {&TDM::dtset_SverlaPikcher, {u"Pikcher"_s, K::WideText, 250, u""_s, 0, Hidden}},
+    {&TDM::dtset_SverlaPrim, {u"Prim"_s, K::Memo, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_SverlaName, {u"Name"_s, K::WideText, 250, u"Фирма"_s, 22, Shown}},
+    {&TDM::dtset_SverlaID_Firma, {u"ID_Firma"_s, K::Integer, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_SverlaKorob, {u"Korob"_s, K::WideText, 100, u"Короб"_s, 18, Shown}},
+};
+
+const FieldSpec kFrezyFields[] = {
+    {&TDM::dtset_FrezyID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden, ReadOnly}},
+    {&TDM::dtset_FrezyType, {u"Type"_s, K::WideText, 200, u"Тип фрезы"_s, 20, Shown}},
+    {&TDM::dtset_FrezyKod, {u"Kod"_s, K::WideText, 250, u"Код"_s, 30, Shown}},
+    {&TDM::dtset_FrezyDiam_Frez, {u"Diam_Frez"_s, K::Float, 0, u"Диам."_s, 0, Shown}},
+    {&TDM::dtset_FrezyL_Reza, {u"L_Reza"_s, K::Float, 0, u"Длина реза"_s, 0, Shown}},
+    {&TDM::dtset_FrezyDiam_Hvost, {u"Diam_Hvost"_s, K::Float, 0, u"Диам. хвост."_s, 0, Shown}},
+    {&TDM::dtset_FrezyL_Instr, {u"L_Instr"_s, K::Float, 0, u"Длина инстр."_s, 0, Shown}},
+    {&TDM::dtset_FrezyN_zub, {u"N_zub"_s, K::Float, 0, u"Число зуб."_s, 0, Shown}},
+    {&TDM::dtset_FrezyR_FAS_instr, {u"R_FAS_instr"_s, K::WideText, 50, u"R/Фаска инстр."_s, 12, Shown}},
+    {&TDM::dtset_FrezyK_vo_New, {u"K_vo_New"_s, K::Integer, 0, u"К-во НОВЫЙ"_s, 0, Shown}},
+    {&TDM::dtset_FrezyK_vo_BU, {u"K_vo_BU"_s, K::Integer, 0, u"К-во БУ"_s, 0, Shown}},
+    {&TDM::dtset_FrezyK_vo_DOLG, {u"K_vo_DOLG"_s, K::Integer, 0, u"К-во ДОЛГ"_s, 0, Shown}},
+    {&TDM::dtset_FrezyK_vo_Vozvrat, {u"K_vo_Vozvrat"_s, K::Integer, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_FrezyPikcher, {u"Pikcher"_s, K::WideText, 250, u""_s, 0, Hidden}},
+    {&TDM::dtset_FrezyPrim, {u"Prim"_s, K::Memo, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_FrezyName, {u"Name"_s, K::WideText, 250, u"Фирма"_s, 15, Shown}},
+    {&TDM::dtset_FrezyID_Firma, {u"ID_Firma"_s, K::Integer, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_FrezyKorob, {u"Korob"_s, K::WideText, 100, u"Короб"_s, 30, Shown}},
+};
+
+const FieldSpec kDerjFields[] = {
+    {&TDM::dtset_DerjID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden, ReadOnly}},
+    {&TDM::dtset_DerjDerj_Name, {u"Derj_Name"_s, K::WideText, 250, u"Тип державки"_s, 50, Shown}},
+    {&TDM::dtset_DerjKod, {u"Kod"_s, K::WideText, 250, u"Код"_s, 30, Shown}},
+    {&TDM::dtset_DerjK_vo_NEW, {u"K_vo_NEW"_s, K::Integer, 0, u"К-во НОВЫЙ"_s, 0, Shown}},
+    {&TDM::dtset_DerjK_vo_BU, {u"K_vo_BU"_s, K::Integer, 0, u"К-во БУ"_s, 0, Shown}},
+    {&TDM::dtset_DerjK_vo_Dolg, {u"K_vo_Dolg"_s, K::Integer, 0, u"К-во ДОЛГ"_s, 0, Shown}},
+    {&TDM::dtset_DerjK_vo_Vozvrat, {u"K_vo_Vozvrat"_s, K::Integer, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_DerjID_Firma, {u"ID_Firma"_s, K::Integer, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_DerjPikcher, {u"Pikcher"_s, K::WideText, 250, u""_s, 0, Hidden}},
+    {&TDM::dtset_DerjPrim, {u"Prim"_s, K::Memo, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_DerjName, {u"Name"_s, K::WideText, 250, u"ФИРМА"_s, 20, Shown}},
+    {&TDM::dtset_DerjKorob, {u"Korob"_s, K::WideText, 100, u"КОРОБ"_s, 30, Shown}},
+};
+
+const FieldSpec kPlastFields[] = {
+    {&TDM::dtset_PlastID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden, ReadOnly}},
+    {&TDM::dtset_PlastNaimenovanie, {u"Naimenovanie"_s, K::WideText, 250, u"Тип пластины"_s, 40, Shown}},
+    {&TDM::dtset_PlastKod, {u"Kod"_s, K::WideText, 150, u"КОД"_s, 40, Shown}},
+    {&TDM::dtset_PlastK_vo_NEW, {u"K_vo_NEW"_s, K::Integer, 0, u"К-во НОВЫЙ"_s, 0, Shown}},
+    {&TDM::dtset_PlastK_vo_BU, {u"K_vo_BU"_s, K::Integer, 0, u"К-во БУ"_s, 0, Shown}},
+    {&TDM::dtset_PlastK_vo_Vozvrat, {u"K_vo_Vozvrat"_s, K::Integer, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_PlastK_vo_Dolg, {u"K_vo_Dolg"_s, K::Integer, 0, u"К-во ДОЛГ"_s, 0, Shown}},
+    {&TDM::dtset_PlastID_Firma, {u"ID_Firma"_s, K::Integer, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_PlastPikcher, {u"Pikcher"_s, K::WideText, 250, u""_s, 0, Hidden}},
+    {&TDM::dtset_PlastPrim, {u"Prim"_s, K::Memo, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_PlastName, {u"Name"_s, K::WideText, 250, u"Фирма"_s, 20, Shown}},
+    {&TDM::dtset_PlastKorob, {u"Korob"_s, K::WideText, 100, u"КОРОБ"_s, 30, Shown}},
+};
+
+const FieldSpec kDolgiFields[] = {
+    {&TDM::dtset_DolgiID, {u"ID"_s, K::Integer, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_DolgiNomer_Zap, {u"Nomer_Zap"_s, K::Integer, 0, u"№ зап."_s, 0, Shown}},
+    {&TDM::dtset_DolgiTabl_Name, {u"Tabl_Name"_s, K::WideText, 255, u"Тип инстр"_s, 25, Shown}},
+    {&TDM::dtset_DolgiKoD, {u"KoD"_s, K::WideText, 255, u"КОД"_s, 30, Shown}},
+    {&TDM::dtset_DolgiID_Tabl, {u"ID_Tabl"_s, K::Integer, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_DolgiDate, {u"Date"_s, K::DateTime, 0, u"Дата когда брал"_s, 0, Shown}},
+    {&TDM::dtset_DolgiFIO, {u"FIO"_s, K::WideText, 255, u"ФИО опер."_s, 30, Shown}},
+    {&TDM::dtset_DolgiK_vo, {u"K_vo"_s, K::Integer, 0, u"К-во"_s, 0, Shown}},
+    {&TDM::dtset_DolgiInstr_is_BU, {u"Instr_is_BU"_s, K::Boolean, 0, u"Инстр. БУ"_s, 0, Shown}},
+    {&TDM::dtset_DolgiFIO_AdminBD, {u"FIO_AdminBD"_s, K::WideText, 255, u"ФИО кто внес запись"_s, 30, Shown}},
+    {&TDM::dtset_DolgiFoto, {u"Foto"_s, K::WideText, 255, u""_s, 0, Hidden}},
+    {&TDM::dtset_DolgiPikcher, {u"Pikcher"_s, K::WideText, 255, u""_s, 0, Hidden}},
+    {&TDM::dtset_DolgiID_Instr, {u"ID_Instr"_s, K::Integer, 0, u""_s, 0, Hidden}},
+    {&TDM::dtset_DolgiID_People, {u"ID_People"_s, K::Integer, 0, u""_s, 0, Hidden}},
+};
+
+struct DataSetSpec {
+    db::DataSet *TDM::*member;
+    const char *name;
+    const char *commandText;
+    const FieldSpec *fields;
+    std::size_t fieldCount;
+    void (TDM::*afterScroll)(db::DataSet *);
+};
+
+// Page order: the order of creation, opening and closing.
+const DataSetSpec kDataSets[] = {
+    {&TDM::dtset_Sverla, "dtset_Sverla", kSverlaQuery, kSverlaFields, std::size(kSverlaFields), &TDM::dtset_SverlaAfterScroll},
+    {&TDM::dtset_Frezy, "dtset_Frezy", kFrezyQuery, kFrezyFields, std::size(kFrezyFields), &TDM::dtset_FrezyAfterScroll},
+    {&TDM::dtset_Derj, "dtset_Derj", kDerjQuery, kDerjFields, std::size(kDerjFields), &TDM::dtset_DerjAfterScroll},
+    {&TDM::dtset_Plast, "dtset_Plast", kPlastQuery, kPlastFields, std::size(kPlastFields), &TDM::dtset_PlastAfterScroll},
+    {&TDM::dtset_Dolgi, "dtset_Dolgi", kDolgiQuery, kDolgiFields, std::size(kDolgiFields), &TDM::dtset_DolgiAfterScroll},
+};
+
+struct DataSourceSpec {
+    db::DataSource *TDM::*member;
+    const char *name;
+    db::DataSet *TDM::*dataSet;
+};
+
+const DataSourceSpec kDataSources[] = {
+    {&TDM::ds_Sverla, "ds_Sverla", &TDM::dtset_Sverla},
+    {&TDM::ds_Frezy, "ds_Frezy", &TDM::dtset_Frezy},
+    {&TDM::ds_Derj, "ds_Derj", &TDM::dtset_Derj},
+    {&TDM::ds_Plast, "ds_Plast", &TDM::dtset_Plast},
+    {&TDM::ds_Dolg, "ds_Dolg", &TDM::dtset_Dolgi},
+};
+
+// Names a database file but is never used: OpenBD replaces it before any
+// connect.
+const char kDesignTimeConnectionString[] =
+    "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=Tools.mdb;Mode=Read;Persist Security Info=False";
+
+} // namespace
+
+TDM::TDM(QObject *parent)
+    : QObject(parent)
+{
+    setObjectName(u"DM"_s);
+
+    ADOConnection1 = new db::Connection(this);
+    ADOConnection1->setObjectName(u"ADOConnection1"_s);
+    ADOConnection1->setConnectionString(QString::fromLatin1(kDesignTimeConnectionString));
+
+    for (const DataSetSpec &spec : kDataSets) {
+        auto *dataSet = new db::DataSet(QString::fromLatin1(spec.name), ADOConnection1, this);
+        dataSet->setCommandText(QString::fromLatin1(spec.commandText));
+        for (std::size_t i = 0; i < spec.fieldCount; ++i)
+            this->*(spec.fields[i].member) = dataSet->addField(spec.fields[i].def);
+        connect(dataSet, &db::DataSet::afterScroll, this, spec.afterScroll);
+        this->*(spec.member) = dataSet;
+    }
+
+    for (const DataSourceSpec &spec : kDataSources) {
+        auto *source = new db::DataSource(this->*(spec.dataSet), this);
+        source->setObjectName(QString::fromLatin1(spec.name));
+        this->*(spec.member) = source;
+    }
+}
+
+TDM::~TDM()
+{
+    if (DM == this)
+        DM = nullptr;
+}
+
+QString TDM::connectionStringFor(const QString &path)
+{
+    return u"Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source="_s + path
+        + u";Mode=Read;Persist Security Info=True"_s;
+}
+
+void TDM::OpenBD(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    ADOConnection1->setConnectionString(connectionStringFor(path));
+    ADOConnection1->open();
+    for (const DataSetSpec &spec : kDataSets)
+        (this->*(spec.member))->open();
+}
+
+void TDM::CloseBD()
+{
+    for (const DataSetSpec &spec : kDataSets)
+        (this->*(spec.member))->close();
+    ADOConnection1->close();
+}
+
+db::DataSource *TDM::dataSourceByName(const QString &name) const
+{
+    for (const DataSourceSpec &spec : kDataSources) {
+        if (name.compare(QLatin1StringView(spec.name), Qt::CaseInsensitive) == 0)
+            return this->*(spec.member);
+    }
+    return nullptr;
+}
+
+// The detail panels' updates come with the pictures and stock colouring.
+void TDM::dtset_SverlaAfterScroll(db::DataSet *) {}
+void TDM::dtset_FrezyAfterScroll(db::DataSet *) {}
+void TDM::dtset_DerjAfterScroll(db::DataSet *) {}
+void TDM::dtset_PlastAfterScroll(db::DataSet *) {}
+void TDM::dtset_DolgiAfterScroll(db::DataSet *) {}

@@ -1,0 +1,139 @@
+// The data module: the one read-only connection to the tool database, the
+// five data sets with their queries and persistent fields, and the data
+// sources through which the main window's grids and bound controls show them.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace db { class Connection; class DataSet; class DataSource; class Field; }
+
+class TDM : public QObject {
+    Q_OBJECT
+public:
+    explicit TDM(QObject *parent = nullptr);
+    ~TDM() override;
+
+    // Connects to the database file at `path` (used unchanged) and opens the
+    // five data sets in page order. Does nothing for an empty path. Errors
+    // are not caught: the data sets opened before the failing step stay open
+    // and the connection stays connected once it got so far.
+    void OpenBD(const QString &path);
+    // Closes the five data sets, then the connection.
+    void CloseBD();
+
+    // The connection string OpenBD sets for `path`.
+    static QString connectionStringFor(const QString &path);
+
+    // Looks a data source up by its component name ("ds_Sverla"); nullptr
+    // when there is none. Forms resolve their bindings through it.
+    db::DataSource *dataSourceByName(const QString &name) const;
+
+    db::Connection *ADOConnection1;
+
+    db::DataSet *dtset_Sverla;
+    db::DataSet *dtset_Frezy;
+    db::DataSet *dtset_Derj;
+    db::DataSet *dtset_Plast;
+    db::DataSet *dtset_Dolgi;
+
+    db::DataSource *ds_Sverla;
+    db::DataSource *ds_Frezy;
+    db::DataSource *ds_Derj;
+    db::DataSource *ds_Plast;
+    db::DataSource *ds_Dolg;
+
+    // Drills
+    db::Field *dtset_SverlaID;
+    db::Field *dtset_SverlaType;
+    db::Field *dtset_SverlaKod;
+    db::Field *dtset_SverlaDiam_Sverla;
+    db::Field *dtset_SverlaDiam_Hvost;
+    db::Field *dtset_SverlaL_Instr;
+    db::Field *dtset_SverlaL_reza;
+    db::Field *dtset_SverlaN_zub;
+    db::Field *dtset_SverlaK_vo_New;
+    db::Field *dtset_SverlaK_vo_BU;
+    db::Field *dtset_SverlaK_vo_Dolg;
+    db::Field *dtset_SverlaK_vo_Vozvrat;
+    db::Field *dtset_SverlaPikcher;
+    db::Field *dtset_SverlaPrim;
+    db::Field *dtset_SverlaName;
+    db::Field *dtset_SverlaID_Firma;
+    db::Field *dtset_SverlaKorob;
+
+    // Milling cutters
+    db::Field *dtset_FrezyID;
+    db::Field *dtset_FrezyType;
+    db::Field *dtset_FrezyKod;
+    db::Field *dtset_FrezyDiam_Frez;
+    db::Field *dtset_FrezyL_Reza;
+    db::Field *dtset_FrezyDiam_Hvost;
+    db::Field *dtset_FrezyL_Instr;
+    db::Field *dtset_FrezyN_zub;
+    db::Field *dtset_FrezyR_FAS_instr;
+    db::Field *dtset_FrezyK_vo_New;
+    db::Field *dtset_FrezyK_vo_BU;
+    db::Field *dtset_FrezyK_vo_DOLG;
+    db::Field *dtset_FrezyK_vo_Vozvrat;
+    db::Field *dtset_FrezyPikcher;
+    db::Field *dtset_FrezyPrim;
+    db::Field *dtset_FrezyName;
+    db::Field *dtset_FrezyID_Firma;
+    db::Field *dtset_FrezyKorob;
+
+    // Insert holders
+    db::Field *dtset_DerjID;
+    db::Field *dtset_DerjDerj_Name;
+    db::Field *dtset_DerjKod;
+    db::Field *dtset_DerjK_vo_NEW;
+    db::Field *dtset_DerjK_vo_BU;
+    db::Field *dtset_DerjK_vo_Dolg;
+    db::Field *dtset_DerjK_vo_Vozvrat;
+    db::Field *dtset_DerjID_Firma;
+    db::Field *dtset_DerjPikcher;
+    db::Field *dtset_DerjPrim;
+    db::Field *dtset_DerjName;
+    db::Field *dtset_DerjKorob;
+
+    // Inserts
+    db::Field *dtset_PlastID;
+    db::Field *dtset_PlastNaimenovanie;
+    db::Field *dtset_PlastKod;
+    db::Field *dtset_PlastK_vo_NEW;
+    db::Field *dtset_PlastK_vo_BU;
+    db::Field *dtset_PlastK_vo_Vozvrat;
+    db::Field *dtset_PlastK_vo_Dolg;
+    db::Field *dtset_PlastID_Firma;
+    db::Field *dtset_PlastPikcher;
+    db::Field *dtset_PlastPrim;
+    db::Field *dtset_PlastName;
+    db::Field *dtset_PlastKorob;
+
+    // Debts
+    db::Field *dtset_DolgiID;
+    db::Field *dtset_DolgiNomer_Zap;
+    db::Field *dtset_DolgiTabl_Name;
+    db::Field *dtset_DolgiKoD;
+    db::Field *dtset_DolgiID_Tabl;
+    db::Field *dtset_DolgiDate;
+    db::Field *dtset_DolgiFIO;
+    db::Field *dtset_DolgiK_vo;
+    db::Field *dtset_DolgiInstr_is_BU;
+    db::Field *dtset_DolgiFIO_AdminBD;
+    db::Field *dtset_DolgiFoto;
+    db::Field *dtset_DolgiPikcher;
+    db::Field *dtset_DolgiID_Instr;
+    db::Field *dtset_DolgiID_People;
+
+public slots:
+    // Run whenever a data set's current record changes; they fill the
+    // pages' detail panels.
+    void dtset_SverlaAfterScroll(db::DataSet *DataSet);
+    void dtset_FrezyAfterScroll(db::DataSet *DataSet);
+    void dtset_DerjAfterScroll(db::DataSet *DataSet);
+    void dtset_PlastAfterScroll(db::DataSet *DataSet);
+    void dtset_DolgiAfterScroll(db::DataSet *DataSet);
+};
+
+extern TDM *DM;
