@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -74,10 +75,28 @@ public:
     void addRow(Row row);
     void reserve(std::size_t rows) { m_rows.reserve(rows); }
 
+    // Adds a row given by column names (letter case ignored). Columns not
+    // named are NULL, except an AutoNumber column, which gets the next number,
+    // and a Boolean column, which is false. Unknown or repeated names throw.
+    using NamedValues = std::vector<std::pair<std::string, Value>>;
+    void addNamedRow(const NamedValues &values);
+
+    // Index of the column of that name (letter case ignored), or -1.
+    int columnIndex(const std::string &name) const;
+
+    // The highest AutoNumber handed out or given so far (0 when none).
+    std::int64_t lastAutoNumber() const { return m_lastAutoNumber; }
+
 private:
+    friend class Database;
+    void checkValue(const Column &column, const Value &value) const;
+
     std::string m_name;
     std::vector<Column> m_columns;
     std::vector<Row> m_rows;
+    std::int64_t m_lastAutoNumber = 0;
+    int m_autoColumn = -1;
+    int m_narrowCodePage = 0;  // Jet 3: text must be representable in this code page
 };
 
 enum class Format {
@@ -92,6 +111,12 @@ public:
     // Adds a table; names must be unique (case-insensitively). The reference
     // stays valid until the Database is destroyed.
     Table &addTable(std::string name, std::vector<Column> columns);
+
+    // The table of that name (letter case ignored), or nullptr.
+    Table *table(const std::string &name);
+
+    Format format() const { return m_format; }
+    int codePage() const { return m_codePage; }
 
     // Writes the whole file. The file is first written beside the target
     // under a temporary name and renamed into place, so a failure leaves no
