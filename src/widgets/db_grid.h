@@ -12,6 +12,7 @@
 #include <functional>
 
 namespace db { class DataSource; class Field; }
+class QStandardItemModel;
 
 // What a cell-painting handler may change before the default drawing.
 struct GridCanvas {
@@ -26,6 +27,7 @@ class DBGrid : public QTableView {
     Q_OBJECT
 public:
     explicit DBGrid(QWidget *parent = nullptr);
+    ~DBGrid() override;
 
     void setDataSource(db::DataSource *source);
     db::DataSource *dataSource() const;
@@ -36,7 +38,11 @@ public:
     QColor titleColor(int column) const;
     void setTitleColor(int column, const QColor &color);
     db::Field *columnField(int column) const;  // nullptr for the blank column
-    QList<int> columnsInDisplayOrder() const;
+    QList<int> columnsInDisplayOrder() const;  // model columns, visible ones only
+    int columnCount() const;                   // model columns, hidden ones included
+
+    // The font of the title row ("MS Sans Serif" 8 pt, regular).
+    QFont titleFont() const { return m_titleFont; }
 
     // The per-cell painting hook: called for every data cell with the canvas
     // already set to the column's font and colour; the handler adjusts the
@@ -49,8 +55,35 @@ public:
     void defaultDrawColumnCell(QPainter *painter, const QRect &rect, int column, db::Field *field,
                                int state, const GridCanvas &canvas) const;
 
+    // Paints one data cell: the default drawing, then the handler (if any),
+    // with the painted row presented by the data set. Used by the item delegate.
+    void paintCell(QPainter *painter, const QRect &rect, const QModelIndex &index) const;
+
 signals:
     // A left-button click on a column's title cell (not the indicator corner,
     // not a resize drag).
     void titleClick(int column);
+
+protected:
+    bool focusNextPrevChild(bool next) override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+
+private:
+    void rebuildColumns();
+    void onModelAboutToBeReset();
+    void onModelReset();
+    void followDataSet(int row);
+    QModelIndex stepCell(bool forward) const;
+    void useModel(QAbstractItemModel *model);
+
+    db::DataSource *m_source = nullptr;
+    QStandardItemModel *m_blank;
+    QList<QColor> m_titleColors;
+    DrawColumnCell m_drawColumnCell;
+    QFont m_titleFont;
+    QByteArray m_headerState;
+    int m_savedColumns = -1;
+    bool m_syncing = false;
+    QList<QMetaObject::Connection> m_links;
 };

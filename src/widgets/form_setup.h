@@ -1,7 +1,9 @@
 // Behaviour the forms declare in their .ui files through dynamic properties,
 // applied once after setupUi():
 //   "anchors"     e.g. "left,top,right": the widget keeps its right margin
-//                 when its parent is resized (edges not named stay put);
+//                 when its parent is resized (edges not named stay put); the
+//                 margins are taken against the parent's "designWidth" /
+//                 "designHeight" when it declares them, else its size now;
 //   tool tips     hints are kept as toolTip texts but never shown;
 //   "dataSource", "dataField": the data binding of grids, edits and memos,
 //                 resolved by bindDataControls() once the data module exists.
@@ -16,7 +18,11 @@ namespace db { class DataSource; }
 void prepareForm(QWidget *root);
 
 // Binds every control under root that names a data source (and a field) to
-// it: grids to the model, edits and memos through a QDataWidgetMapper that
-// follows the data set's current record. Field names match without regard to
-// letter case. Bound edits and memos are read-only.
+// it: grids to the model, edits and memos to the field of the data set's
+// current record. Field names match without regard to letter case. Bound
+// edits and memos are read-only; they are empty while the data set is closed.
 void bindDataControls(QWidget *root, const std::function<db::DataSource *(const QString &name)> &sourceByName);
+
+// The nearest available family for a font the form names but the platform
+// lacks ("MS Sans Serif"); installed as a substitution by prepareForm().
+void installFontSubstitutes();

@@ -1,5 +1,7 @@
 // StatusBar: a status bar with fixed panels side by side, the last one
 // taking the rest of the width (Qt's QStatusBar has no panels of its own).
+// A form may declare the panels through dynamic properties: "panelWidths"
+// ("150,300,50") and "panelTexts" (a string list).
 #pragma once
 
 #include <QStatusBar>
@@ -16,6 +18,10 @@ public:
     int panelCount() const;
     QString panelText(int index) const;
     void setPanelText(int index, const QString &text);
+    QLabel *panel(int index) const;
+
+protected:
+    bool event(QEvent *event) override;
 
 private:
     QList<QLabel *> m_panels;
