@@ -6,11 +6,11 @@
 // nothing more.
 #include "private_profile.h"
 
+#include "atomic_file.h"
 #include "text_encoding.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace platform {
 
@@ -293,11 +293,9 @@ void writeProfileString(const QString &file, const QString &section, const QStri
         out += header + eol + keyLine + eol;
     }
 
-    QSaveFile save(file);
-    if (!save.open(QIODevice::WriteOnly))
-        throw ProfileError(save.errorString().toStdString());
-    if (save.write(out) != out.size() || !save.commit())
-        throw ProfileError(save.errorString().toStdString());
+    QString error;
+    if (!replaceFileContents(file, out, &error))
+        throw ProfileError(error.toStdString());
 }
 
 QString configFileFor(const QString &executablePath)
