@@ -50,6 +50,7 @@ public:
 
     // "Type,Diam_Sverla,KOD": ascending, stable, NULL first, text in the
     // collation order of the database. Throws when closed or on an unknown name.
+    // An empty list returns to the query's order.
     void setSort(const QString &keyList);
     QString sort() const { return m_sort; }
 
@@ -77,6 +78,7 @@ public:
     int activeRow() const;  // the row field reads address; -1 when none
 
 signals:
+    void aboutToReset();              // before rows appear, go or are re-ordered
     void afterOpen();
     void afterClose();
     void orderChanged();              // rows re-ordered by setSort()
@@ -84,6 +86,10 @@ signals:
     void afterScroll(db::DataSet *dataSet);
 
 private:
+    [[noreturn]] void fail(const QString &text) const;
+    void checkActive() const;
+    const std::vector<double> &sortKey(int column);
+
     struct Rows;
     Connection *m_connection;
     QString m_commandText;

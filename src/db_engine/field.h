@@ -4,6 +4,8 @@
 // while a DataSet::ActiveRow is in scope.
 #pragma once
 
+#include <QLocale>
+#include <QMetaType>
 #include <QString>
 #include <QVariant>
 #include <Qt>
@@ -11,6 +13,15 @@
 namespace db {
 
 class DataSet;
+
+// The locale whose separators and date and time formats field texts use:
+// the system's unless set (tests fix one).
+void setDisplayLocale(const QLocale &locale);
+QLocale displayLocale();
+
+// The display texts of single values, as fields show them.
+QString floatText(double value, const QLocale &locale);         // general format, 15 significant digits
+QString dateTimeText(double accessDays, const QLocale &locale);  // short date [+ long time]
 
 enum class FieldKind { AutoIncrement, Integer, Float, WideText, Memo, Boolean, DateTime };
 
@@ -60,3 +71,5 @@ private:
 };
 
 } // namespace db
+
+Q_DECLARE_METATYPE(db::Field *)

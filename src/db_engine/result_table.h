@@ -1,9 +1,14 @@
 // ResultTable: the rows a query returned, held in memory, with the kind of
 // each result column as the database declared it.
+//
+// Values are kept column by column in compact typed arrays (a query over the
+// whole stock returns about a million rows), not as one QVariant per cell.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QVariant>
+#include <cstdint>
 #include <vector>
 
 namespace db {
@@ -22,6 +27,22 @@ struct ResultColumn {
     ColumnKind kind = ColumnKind::Unknown;
 };
 
+// One column's values. Which array is used follows from the column's kind.
+struct ColumnValues {
+    enum class Storage { Integer, Real, Text, Bytes, Variant };
+    Storage storage = Storage::Variant;
+    std::vector<std::uint8_t> nulls;        // 1 = NULL, one per row
+    std::vector<qint32> integers;           // Integer
+    std::vector<double> reals;              // Real
+    std::vector<char16_t> chars;            // Text: all values back to back
+    std::vector<quint32> offsets;           // Text: start of each value, plus the end
+    std::vector<QByteArray> bytes;          // Bytes
+    std::vector<QVariant> variants;         // Variant (columns of no declared kind)
+
+    static Storage storageFor(ColumnKind kind);
+    void reserve(std::size_t rows);
+};
+
 // Values: QVariant() for NULL; bool; qint32 for Byte/Integer16/Integer32/
 // AutoIncrement; double for Single, Double, Currency, Numeric and DateTime
 // (DateTime as Access's day count, see date_value.h); QString for Text/Memo.
@@ -32,8 +53,16 @@ public:
     int rowCount() const;
     QVariant value(int row, int column) const;
 
+    // Typed reads without a QVariant; a NULL reads as 0 / empty.
+    bool isNull(int row, int column) const;
+    qint32 integerAt(int row, int column) const;
+    double realAt(int row, int column) const;
+    QStringView textAt(int row, int column) const;  // valid while the table lives
+
     // implementation detail, public for the engine
-    std::vector<std::vector<QVariant>> rows;
+    std::vector<std::vector<QVariant>> rows;  // hand-built tables only
+    std::vector<ColumnValues> data;           // what the engine fills
+    int dataRows = 0;
 };
 
 } // namespace db

@@ -1,0 +1,102 @@
+#include "connection.h"
+
+#include "connection_string.h"
+#include "mdb_file.h"
+#include "result_table.h"
+#include "sql_store.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+namespace db {
+
+struct Connection::Snapshot {
+    std::unique_ptr<MdbFile> file;
+    std::unique_ptr<SqlStore> store;
+    QSet<QString> loaded;   // lower-case names of the tables copied into the store
+};
+
+Connection::Connection(QObject *parent)
+    : QObject(parent)
+{
+}
+
+Connection::~Connection() = default;
+
+void Connection::setConnectionString(const QString &text)
+{
+    if (m_snapshot)
+        throw Error(QStringLiteral("Operation is not allowed when the object is open."));
+    m_connectionString = text;
+}
+
+QString Connection::connectionString() const
+{
+    return m_connectionString;
+}
+
+bool Connection::connected() const
+{
+    return m_snapshot != nullptr;
+}
+
+void Connection::close()
+{
+    m_snapshot.reset();
+}
+
+void Connection::open()
+{
+    if (m_snapshot)
+        return;
+    const QMap<QString, QString> items = parseConnectionString(m_connectionString);
+    const QString path = items.value(QStringLiteral("data source"));
+    // Only reading is supported: a mode that asks for writing, or none at
+    // all, is refused rather than silently downgraded.
+    const QString mode = items.value(QStringLiteral("mode")).trimmed();
+    if (mode.compare(QLatin1String("Read"), Qt::CaseInsensitive) != 0)
+        throw Error(QStringLiteral("The database can be opened for reading only (Mode=Read); the requested mode is '%1'.").arg(mode));
+    if (path.isEmpty())
+        throw Error(QStringLiteral("No database file is named in the connection string."));
+
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir())
+        throw Error(QStringLiteral("Could not find file '%1'.").arg(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Cannot open the database file '%1': %2.").arg(path, file.errorString()));
+    // One read of the whole file: later changes by another program do not
+    // reach this connection.
+    QByteArray contents = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
+    file.close();
+
+    auto snapshot = std::make_unique<Snapshot>();
+    snapshot->file = std::make_unique<MdbFile>(std::move(contents), path);
+    snapshot->store = std::make_unique<SqlStore>();
+    m_snapshot = std::move(snapshot);
+}
+
+ResultTable Connection::execute(const QString &sql) const
+{
+    if (!m_snapshot)
+        throw Error(QStringLiteral("Operation is not allowed when the object is closed."));
+    // Tables are copied into the query engine when a query first names them,
+    // so tables no query uses cost nothing.
+    ResultTable result;
+    for (;;) {
+        QString missing;
+        if (m_snapshot->store->query(sql, result, missing))
+            return result;
+        const QString key = missing.toLower();
+        if (!m_snapshot->file->hasTable(missing) || m_snapshot->loaded.contains(key))
+            throw Error(QStringLiteral("The Microsoft Jet database engine cannot find the input table or query '%1'.  "
+                                       "Make sure it exists and that its name is spelled correctly.").arg(missing));
+        m_snapshot->store->load(*m_snapshot->file, missing);
+        m_snapshot->loaded.insert(key);
+    }
+}
+
+} // namespace db

@@ -1,0 +1,374 @@
+#include "dataset.h"
+
+#include "connection.h"
+#include "result_table.h"
+#include "text_order.h"
+
+#include <QCollatorSortKey>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <unordered_map>
+
+namespace db {
+namespace {
+
+QString fieldKindName(FieldKind kind)
+{
+    switch (kind) {
+    case FieldKind::AutoIncrement: return QStringLiteral("AutoInc");
+    case FieldKind::Integer: return QStringLiteral("Integer");
+    case FieldKind::Float: return QStringLiteral("Float");
+    case FieldKind::WideText: return QStringLiteral("WideString");
+    case FieldKind::Memo: return QStringLiteral("WideMemo");
+    case FieldKind::Boolean: return QStringLiteral("Boolean");
+    case FieldKind::DateTime: return QStringLiteral("DateTime");
+    }
+    return {};
+}
+
+bool compatible(FieldKind field, ColumnKind column)
+{
+    if (column == ColumnKind::Unknown)   // an expression: no declared kind to check
+        return true;
+    switch (field) {
+    case FieldKind::AutoIncrement:
+    case FieldKind::Integer:
+        return column == ColumnKind::Byte || column == ColumnKind::Integer16
+            || column == ColumnKind::Integer32 || column == ColumnKind::AutoIncrement;
+    case FieldKind::Float:
+        return column == ColumnKind::Single || column == ColumnKind::Double
+            || column == ColumnKind::Currency || column == ColumnKind::Numeric;
+    case FieldKind::WideText:
+        return column == ColumnKind::Text;
+    case FieldKind::Memo:
+        return column == ColumnKind::Memo || column == ColumnKind::OLE;
+    case FieldKind::Boolean:
+        return column == ColumnKind::Boolean;
+    case FieldKind::DateTime:
+        return column == ColumnKind::DateTime;
+    }
+    return false;
+}
+
+// A date's day count read as a point in time: before 1899-12-30 the
+// fraction still counts forward from the day's start (-1.25 is later than -1).
+double chronological(double days)
+{
+    if (days >= 0)
+        return days;
+    const double whole = std::ceil(days);
+    return whole + (whole - days);
+}
+
+} // namespace
+
+struct DataSet::Rows {
+    ResultTable table;
+    std::vector<int> columnOfField;   // result column bound to each field
+    std::vector<int> order;           // current order: position -> table row
+    std::unordered_map<int, std::vector<double>> sortKeys;   // per result column
+};
+
+DataSet::DataSet(const QString &name, Connection *connection, QObject *parent)
+    : QObject(parent), m_connection(connection)
+{
+    setObjectName(name);
+}
+
+DataSet::~DataSet()
+{
+    qDeleteAll(m_fields);
+}
+
+void DataSet::fail(const QString &text) const
+{
+    throw Error(name() + QLatin1String(": ") + text);
+}
+
+void DataSet::checkActive() const
+{
+    if (!m_active)
+        fail(QStringLiteral("Cannot perform this operation on a closed dataset"));
+}
+
+void DataSet::setCommandText(const QString &sql)
+{
+    m_commandText = sql;
+}
+
+Field *DataSet::addField(const FieldDef &def)
+{
+    auto *field = new Field(this, int(m_fields.size()), def);
+    m_fields.append(field);
+    return field;
+}
+
+Field *DataSet::findField(const QString &name) const
+{
+    for (Field *f : m_fields)
+        if (f->fieldName().compare(name, Qt::CaseInsensitive) == 0)
+            return f;
+    return nullptr;
+}
+
+Field *DataSet::fieldByName(const QString &name) const
+{
+    Field *f = findField(name);
+    if (!f)
+        fail(QStringLiteral("Field '%1' not found").arg(name));
+    return f;
+}
+
+void DataSet::open()
+{
+    if (m_active)
+        return;
+    if (!m_connection)
+        fail(QStringLiteral("Missing Connection or ConnectionString"));
+    if (!m_connection->connected())
+        m_connection->open();
+
+    auto rows = std::make_unique<Rows>();
+    rows->table = m_connection->execute(m_commandText);
+
+    // Bind every field to its column by name, letter case ignored.
+    const auto &columns = rows->table.columns;
+    for (Field *f : m_fields) {
+        const QString shown = f->hasTitle() ? f->displayLabel() : f->fieldName();
+        int found = -1;
+        for (int c = 0; c < int(columns.size()); ++c) {
+            if (columns[c].name.compare(f->fieldName(), Qt::CaseInsensitive) == 0) {
+                found = c;
+                break;
+            }
+        }
+        if (found < 0)
+            fail(QStringLiteral("Field '%1' not found").arg(shown));
+        if (!compatible(f->kind(), columns[found].kind))
+            fail(QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
+                     .arg(shown, fieldKindName(f->kind()), columnKindName(columns[found].kind)));
+        rows->columnOfField.push_back(found);
+    }
+    rows->order.resize(std::size_t(rows->table.rowCount()));
+    std::iota(rows->order.begin(), rows->order.end(), 0);
+
+    emit aboutToReset();
+    m_rows = std::move(rows);
+    m_sort.clear();
+    m_active = true;
+    m_current = m_rows->order.empty() ? -1 : 0;
+    emit afterOpen();
+    if (m_current == 0) {
+        emit currentRowChanged(0);
+        emit afterScroll(this);
+    }
+}
+
+void DataSet::close()
+{
+    if (!m_active)
+        return;
+    emit aboutToReset();
+    m_rows.reset();
+    m_sort.clear();
+    m_active = false;
+    m_current = -1;
+    m_paintRow = -1;
+    emit afterClose();
+}
+
+int DataSet::recordCount() const
+{
+    checkActive();
+    return int(m_rows->order.size());
+}
+
+int DataSet::recNo() const
+{
+    const int row = activeRow();
+    return row < 0 ? -1 : row + 1;
+}
+
+int DataSet::currentRow() const
+{
+    return m_active ? m_current : -1;
+}
+
+void DataSet::setCurrentRow(int row)
+{
+    if (!m_active || row < 0 || row >= int(m_rows->order.size()) || row == m_current)
+        return;
+    m_current = row;
+    emit currentRowChanged(row);
+    emit afterScroll(this);
+}
+
+int DataSet::activeRow() const
+{
+    if (!m_active)
+        return -1;
+    return m_paintRow >= 0 ? m_paintRow : m_current;
+}
+
+QVariant DataSet::value(int row, int fieldIndex) const
+{
+    if (!m_active || row < 0 || row >= int(m_rows->order.size()) || fieldIndex < 0
+        || fieldIndex >= int(m_rows->columnOfField.size()))
+        return {};
+    return m_rows->table.value(m_rows->order[row], m_rows->columnOfField[fieldIndex]);
+}
+
+QString DataSet::displayText(int row, int fieldIndex) const
+{
+    if (fieldIndex < 0 || fieldIndex >= m_fields.size())
+        return {};
+    return m_fields[fieldIndex]->displayTextOf(value(row, fieldIndex));
+}
+
+// One number per row that orders the rows of a column as the database
+// orders its values: NULL first, text in the collation order (as ranks of
+// precomputed collation keys), booleans True before False as Access's -1/0.
+const std::vector<double> &DataSet::sortKey(int column)
+{
+    auto it = m_rows->sortKeys.find(column);
+    if (it != m_rows->sortKeys.end())
+        return it->second;
+
+    const ResultTable &t = m_rows->table;
+    const int n = t.rowCount();
+    const ColumnKind kind = t.columns[column].kind;
+    std::vector<double> key(std::size_t(n), -std::numeric_limits<double>::infinity());
+    const bool isText = !t.data.empty() && t.data[column].storage == ColumnValues::Storage::Text;
+    if (isText) {
+        std::vector<int> present;
+        std::vector<QCollatorSortKey> keys;
+        present.reserve(std::size_t(n));
+        keys.reserve(std::size_t(n));
+        const QCollator &collator = textCollator();
+        for (int r = 0; r < n; ++r) {
+            if (t.isNull(r, column))
+                continue;
+            present.push_back(r);
+            keys.push_back(collator.sortKey(t.textAt(r, column).toString()));
+        }
+        std::vector<int> byKey(present.size());
+        std::iota(byKey.begin(), byKey.end(), 0);
+        std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+        double rank = 0;
+        for (std::size_t i = 0; i < byKey.size(); ++i) {
+            if (i > 0 && keys[byKey[i - 1]].compare(keys[byKey[i]]) != 0)
+                ++rank;
+            key[present[byKey[i]]] = rank;
+        }
+    } else {
+        for (int r = 0; r < n; ++r) {
+            if (t.isNull(r, column))
+                continue;
+            if (kind == ColumnKind::Boolean)
+                key[r] = t.integerAt(r, column) ? -1 : 0;
+            else if (kind == ColumnKind::DateTime)
+                key[r] = chronological(t.realAt(r, column));
+            else
+                key[r] = t.realAt(r, column);
+        }
+    }
+    return m_rows->sortKeys.emplace(column, std::move(key)).first->second;
+}
+
+void DataSet::setSort(const QString &keyList)
+{
+    checkActive();
+    struct Key {
+        const std::vector<double> *values;
+        bool descending;
+    };
+    std::vector<Key> keys;
+    for (const QString &part : keyList.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        QStringList words = part.simplified().split(QLatin1Char(' '));
+        bool descending = false;
+        if (words.size() > 1) {
+            const QString dir = words.takeLast();
+            if (dir.compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0)
+                descending = true;
+            else if (dir.compare(QLatin1String("ASC"), Qt::CaseInsensitive) != 0)
+                words.append(dir);
+        }
+        const QString name = words.join(QLatin1Char(' '));
+        Field *f = findField(name);
+        if (!f)
+            fail(QStringLiteral("Field '%1' not found").arg(name));
+        keys.push_back({&sortKey(m_rows->columnOfField[f->index()]), descending});
+    }
+
+    const int currentTableRow = m_current >= 0 ? m_rows->order[m_current] : -1;
+    emit aboutToReset();
+    std::vector<int> &order = m_rows->order;
+    if (keys.empty()) {
+        std::iota(order.begin(), order.end(), 0);
+    } else {
+        // Stable: rows equal on every key keep their previous order.
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            for (const Key &k : keys) {
+                const double x = (*k.values)[a], y = (*k.values)[b];
+                if (x != y)
+                    return k.descending ? x > y : x < y;
+            }
+            return false;
+        });
+    }
+    m_sort = keyList;
+    // The same record stays current; no notification fires.
+    if (currentTableRow >= 0)
+        m_current = int(std::find(order.begin(), order.end(), currentTableRow) - order.begin());
+    emit orderChanged();
+}
+
+bool DataSet::locate(const QString &keyField, const QVariant &value)
+{
+    checkActive();
+    Field *f = fieldByName(keyField);
+    const int column = m_rows->columnOfField[f->index()];
+    const ResultTable &t = m_rows->table;
+    const int n = int(m_rows->order.size());
+    const bool text = f->kind() == FieldKind::WideText || f->kind() == FieldKind::Memo;
+    const QString wantedText = value.toString();
+    bool numberOk = false;
+    const double wantedNumber = value.toDouble(&numberOk);
+    for (int pos = 0; pos < n; ++pos) {
+        const int r = m_rows->order[pos];
+        if (value.isNull() ? !t.isNull(r, column) : t.isNull(r, column))
+            continue;
+        bool match = value.isNull();
+        if (!match) {
+            if (text)
+                match = t.value(r, column).toString() == wantedText;
+            else if (f->kind() == FieldKind::Boolean)
+                match = (t.integerAt(r, column) != 0) == value.toBool();
+            else
+                match = numberOk && t.realAt(r, column) == wantedNumber;
+        }
+        if (match) {
+            m_current = pos;
+            emit currentRowChanged(pos);
+            emit afterScroll(this);
+            return true;
+        }
+    }
+    return false;
+}
+
+DataSet::ActiveRow::ActiveRow(const DataSet *dataSet, int row)
+    : m_dataSet(dataSet), m_saved(dataSet->m_paintRow)
+{
+    dataSet->m_paintRow = row;
+}
+
+DataSet::ActiveRow::~ActiveRow()
+{
+    m_dataSet->m_paintRow = m_saved;
+}
+
+} // namespace db

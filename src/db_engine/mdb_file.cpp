@@ -1,0 +1,375 @@
+#include "mdb_file.h"
+
+#include "code_page.h"
+#include "db_error.h"
+
+#include <QHash>
+#include <QUuid>
+
+#include <mdbtools.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace db {
+namespace {
+
+constexpr int kJet4PageSize = 4096;
+constexpr int kJet3PageSize = 2048;
+constexpr quint32 kSystemFlags = 0x80000002;  // MSys* tables and the like
+constexpr int kMaxRowsPerPage = 1000;         // libmdb's own limit in mdb_find_row
+
+quint16 le16(const unsigned char *p) { return quint16(p[0] | (p[1] << 8)); }
+quint32 le32(const unsigned char *p)
+{
+    return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
+}
+
+ColumnKind kindOf(const MdbColumn *col)
+{
+    switch (col->col_type) {
+    case MDB_BOOL: return ColumnKind::Boolean;
+    case MDB_BYTE: return ColumnKind::Byte;
+    case MDB_INT: return ColumnKind::Integer16;
+    case MDB_LONGINT: return col->is_long_auto ? ColumnKind::AutoIncrement : ColumnKind::Integer32;
+    case MDB_MONEY: return ColumnKind::Currency;
+    case MDB_FLOAT: return ColumnKind::Single;
+    case MDB_DOUBLE: return ColumnKind::Double;
+    case MDB_DATETIME: return ColumnKind::DateTime;
+    case MDB_BINARY: return ColumnKind::Binary;
+    case MDB_TEXT: return ColumnKind::Text;
+    case MDB_OLE: return ColumnKind::OLE;
+    case MDB_MEMO: return ColumnKind::Memo;
+    case MDB_REPID: return ColumnKind::Guid;
+    case MDB_NUMERIC: return ColumnKind::Numeric;
+    default: return ColumnKind::Unknown;
+    }
+}
+
+// Jet 4 text: UTF-16LE, or the compressed form that starts with FF FE and
+// then switches between one byte per character and UTF-16 at every 00 byte.
+QString decodeJet4Text(const unsigned char *p, int size)
+{
+    if (size >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
+        QString text;
+        text.reserve(size);
+        bool compressed = true;
+        int i = 2;
+        while (i < size) {
+            if (p[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                text.append(QChar(char16_t(p[i])));
+                ++i;
+            } else {
+                if (i + 1 >= size)
+                    break;
+                text.append(QChar(char16_t(p[i] | (p[i + 1] << 8))));
+                i += 2;
+            }
+        }
+        return text;
+    }
+    QString text(size / 2, Qt::Uninitialized);
+    QChar *out = text.data();
+    for (int i = 0; i + 1 < size; i += 2)
+        *out++ = QChar(char16_t(p[i] | (p[i + 1] << 8)));
+    return text;
+}
+
+double numericValue(const unsigned char *p, int scale)
+{
+    // Sign byte, then the magnitude as four 32-bit words, most significant first.
+    long double magnitude = 0;
+    for (int w = 0; w < 4; ++w)
+        magnitude = magnitude * 4294967296.0L + le32(p + 1 + 4 * w);
+    if (scale > 0 && scale <= 28)
+        magnitude /= std::pow(10.0L, scale);
+    return double((p[0] & 0x80) ? -magnitude : magnitude);
+}
+
+QString guidText(const unsigned char *p)
+{
+    QUuid id(le32(p), le16(p + 4), le16(p + 6), p[8], p[9], p[10], p[11], p[12], p[13], p[14], p[15]);
+    return id.toString(QUuid::WithBraces).toUpper();
+}
+
+} // namespace
+
+struct MdbFile::Private {
+    QByteArray contents;   // must outlive the handle: libmdb reads it in place
+    QString path;
+    MdbHandle *mdb = nullptr;
+    int pageSize = kJet4PageSize;
+    quint32 pageCount = 0;
+    QHash<QString, MdbCatalogEntry *> tables;   // lower-case name -> entry
+    QStringList names;
+
+    [[noreturn]] void damaged(const QString &why) const
+    {
+        throw Error(QStringLiteral("The database '%1' is damaged and cannot be read (%2).").arg(path, why));
+    }
+
+    bool pageHasType(quint32 page, unsigned char type) const
+    {
+        return page > 0 && page < pageCount
+            && static_cast<unsigned char>(contents.at(qsizetype(page) * pageSize)) == type;
+    }
+
+    QByteArray readLongValue(const unsigned char *field, int size, bool &ok);
+};
+
+MdbFile::MdbFile(QByteArray contents, const QString &path)
+    : d(std::make_unique<Private>())
+{
+    d->contents = std::move(contents);
+    d->path = path;
+    const QString unrecognized = QStringLiteral("Unrecognized database format '%1'.").arg(path);
+    const auto *head = reinterpret_cast<const unsigned char *>(d->contents.constData());
+    const qsizetype size = d->contents.size();
+
+    // Page 0: 00 01 00 00 "Standard Jet DB\0" and the version byte. ACE files
+    // (Access 2007 and later) are not Jet databases either.
+    static const char signature[] = "\x00\x01\x00\x00Standard Jet DB";
+    if (size < 0x20 || std::memcmp(head, signature, 20) != 0 || head[0x14] > 1)
+        throw Error(unrecognized);
+    m_jet3 = head[0x14] == 0;
+    d->pageSize = m_jet3 ? kJet3PageSize : kJet4PageSize;
+    if (size % d->pageSize != 0)
+        d->damaged(QStringLiteral("its length is not a whole number of pages; it may be truncated"));
+    d->pageCount = quint32(size / d->pageSize);
+    if (d->pageCount < 3 || !d->pageHasType(2, 0x02))
+        d->damaged(QStringLiteral("the table catalog is missing"));
+
+    d->mdb = mdb_open_buffer(d->contents.data(), size_t(size), MDB_NOFLAGS);
+    if (!d->mdb)
+        throw Error(unrecognized);
+    m_codePage = d->mdb->f->code_page ? d->mdb->f->code_page : 1252;
+
+    GPtrArray *catalog = mdb_read_catalog(d->mdb, MDB_TABLE);
+    if (!catalog || catalog->len == 0)
+        d->damaged(QStringLiteral("the table catalog cannot be read"));
+    for (guint i = 0; i < catalog->len; ++i) {
+        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(catalog, i));
+        if (entry->object_type != MDB_TABLE || (quint32(entry->flags) & kSystemFlags))
+            continue;
+        const QString name = m_jet3 ? decodeCodePage(entry->object_name, qsizetype(std::strlen(entry->object_name)), m_codePage)
+                                    : QString::fromUtf8(entry->object_name);
+        if (!d->tables.contains(name.toLower())) {
+            d->tables.insert(name.toLower(), entry);
+            d->names.append(name);
+        }
+    }
+}
+
+MdbFile::~MdbFile()
+{
+    if (d->mdb)
+        mdb_close(d->mdb);
+}
+
+QStringList MdbFile::userTables() const { return d->names; }
+
+bool MdbFile::hasTable(const QString &name) const { return d->tables.contains(name.toLower()); }
+
+// Reads a memo or OLE value whole. The 12-byte head gives the length and
+// where the bytes are: inline after the head, in one long-value row, or in a
+// chain of rows each starting with the pointer to the next. Chains are
+// followed only as far as the stated length and never longer than the file,
+// so a damaged pointer cannot loop forever.
+QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size, bool &ok)
+{
+    ok = false;
+    if (size < MDB_MEMO_OVERHEAD)
+        return {};
+    const quint32 head = le32(field);
+    const quint32 length = head & 0x3FFFFFFF;
+    const quint32 limit = quint32(std::min<qsizetype>(length, contents.size()));
+    if (head & 0x80000000) {
+        ok = true;
+        return QByteArray(reinterpret_cast<const char *>(field + MDB_MEMO_OVERHEAD),
+                          std::min<int>(size - MDB_MEMO_OVERHEAD, int(limit)));
+    }
+    quint32 pointer = le32(field + 4);
+    QByteArray value;
+    const bool single = head & 0x40000000;
+    if ((head & 0xC0000000) == 0xC0000000)
+        return {};
+    while (pointer != 0 && quint32(value.size()) < limit) {
+        if (!pageHasType(pointer >> 8, 0x01))
+            return {};
+        void *buf = nullptr;
+        int start = 0;
+        size_t rowLength = 0;
+        if (mdb_find_pg_row(mdb, int(pointer), &buf, &start, &rowLength) != 0)
+            return {};
+        if (start < 0 || start + rowLength > size_t(pageSize))
+            return {};
+        const auto *row = static_cast<const unsigned char *>(buf) + start;
+        if (single) {
+            value.append(reinterpret_cast<const char *>(row), std::min<qsizetype>(qsizetype(rowLength), limit));
+            break;
+        }
+        if (rowLength < 4)
+            return {};
+        pointer = le32(row);
+        const qsizetype chunk = std::min<qsizetype>(qsizetype(rowLength) - 4, qsizetype(limit) - value.size());
+        value.append(reinterpret_cast<const char *>(row + 4), chunk);
+    }
+    ok = true;
+    return value;
+}
+
+void MdbFile::readTable(const QString &name,
+                        const std::function<void(const std::vector<StoredColumn> &)> &columnsReady,
+                        const std::function<void(std::vector<StoredValue> &)> &rowReady)
+{
+    MdbCatalogEntry *entry = d->tables.value(name.toLower());
+    if (!entry)
+        throw Error(QStringLiteral("Table '%1' not found.").arg(name));
+    if (!d->pageHasType(quint32(entry->table_pg), 0x02))
+        d->damaged(QStringLiteral("the definition of table '%1' is missing").arg(name));
+
+    MdbTableDef *table = mdb_read_table(entry);
+    if (!table)
+        d->damaged(QStringLiteral("the definition of table '%1' cannot be read").arg(name));
+    struct TableGuard {
+        MdbTableDef *t;
+        ~TableGuard() { mdb_free_tabledef(t); }
+    } guard{table};
+    if (!mdb_read_columns(table) || table->num_cols == 0 || table->num_cols != table->columns->len)
+        d->damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(name));
+
+    const unsigned numCols = table->num_cols;
+    std::vector<StoredColumn> columns(numCols);
+    std::vector<MdbColumn *> cols(numCols);
+    for (unsigned i = 0; i < numCols; ++i) {
+        cols[i] = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, i));
+        columns[i].name = m_jet3 ? decodeCodePage(cols[i]->name, qsizetype(std::strlen(cols[i]->name)), m_codePage)
+                                 : QString::fromUtf8(cols[i]->name);
+        columns[i].kind = kindOf(cols[i]);
+    }
+    columnsReady(columns);
+
+    MdbHandle *mdb = d->mdb;
+    const int pageSize = d->pageSize;
+    const int rowCountOffset = mdb->fmt->row_count_offset;
+    std::vector<MdbField> fields(numCols);
+    std::vector<StoredValue> values(numCols);
+
+    mdb_rewind_table(table);
+    while (mdb_read_next_dpg(table)) {
+        const unsigned char *page = mdb->pg_buf;
+        const int rows = std::min(int(le16(page + rowCountOffset)), kMaxRowsPerPage);
+        for (int r = 0; r < rows; ++r) {
+            int rowStart = 0;
+            size_t rowSize = 0;
+            if (mdb_find_row(mdb, r, &rowStart, &rowSize) != 0 || rowSize == 0)
+                continue;
+            if (rowStart & 0x4000)   // the row lives elsewhere (overflow pointer) or is gone
+                continue;
+            rowStart &= 0x1FFF;
+            if (rowStart + rowSize > size_t(pageSize))
+                continue;
+            if (mdb_crack_row(table, rowStart, rowSize, fields.data()) < 0)
+                continue;
+            const int rowEnd = rowStart + int(rowSize);
+            for (unsigned i = 0; i < numCols; ++i) {
+                const MdbField &f = fields[i];
+                const MdbColumn *col = cols[f.colnum < int(numCols) && f.colnum >= 0 ? f.colnum : i];
+                StoredValue &v = values[i];
+                v.kind = StoredValue::Kind::Null;
+                if (col->col_type == MDB_BOOL) {
+                    // A boolean is its null-mask bit; Access stores True as -1.
+                    v.kind = StoredValue::Kind::Integer;
+                    v.integer = f.is_null ? 0 : -1;
+                    continue;
+                }
+                if (f.is_null)
+                    continue;
+                const int size = f.siz;
+                if (size < 0 || f.start < rowStart || f.start + size > rowEnd)
+                    continue;   // a value outside its row: treat as missing
+                const unsigned char *p = page + f.start;
+                auto need = [&](int n) { return size >= n; };
+                switch (col->col_type) {
+                case MDB_BYTE:
+                    if (need(1)) { v.kind = StoredValue::Kind::Integer; v.integer = p[0]; }
+                    break;
+                case MDB_INT:
+                    if (need(2)) { v.kind = StoredValue::Kind::Integer; v.integer = qint16(le16(p)); }
+                    break;
+                case MDB_LONGINT:
+                    if (need(4)) { v.kind = StoredValue::Kind::Integer; v.integer = qint32(le32(p)); }
+                    break;
+                case MDB_MONEY:
+                    if (need(8)) {
+                        const qint64 scaled = qint64(le32(p)) | (qint64(le32(p + 4)) << 32);
+                        v.kind = StoredValue::Kind::Real;
+                        v.real = double(scaled) / 10000.0;
+                    }
+                    break;
+                case MDB_FLOAT:
+                    if (need(4)) {
+                        float x;
+                        std::memcpy(&x, p, 4);   // little-endian host
+                        v.kind = StoredValue::Kind::Real;
+                        v.real = x;
+                    }
+                    break;
+                case MDB_DOUBLE:
+                case MDB_DATETIME:
+                    if (need(8)) {
+                        std::memcpy(&v.real, p, 8);
+                        v.kind = StoredValue::Kind::Real;
+                    }
+                    break;
+                case MDB_NUMERIC:
+                    if (need(17)) { v.kind = StoredValue::Kind::Real; v.real = numericValue(p, col->col_scale); }
+                    break;
+                case MDB_REPID:
+                    if (need(16)) { v.kind = StoredValue::Kind::Text; v.text = guidText(p); }
+                    break;
+                case MDB_TEXT:
+                    // Present with no bytes is an empty string, not NULL.
+                    v.kind = StoredValue::Kind::Text;
+                    v.text = m_jet3 ? decodeCodePage(reinterpret_cast<const char *>(p), size, m_codePage)
+                                    : decodeJet4Text(p, size);
+                    break;
+                case MDB_BINARY:
+                    v.kind = StoredValue::Kind::Bytes;
+                    v.bytes = QByteArray(reinterpret_cast<const char *>(p), size);
+                    break;
+                case MDB_MEMO:
+                case MDB_OLE: {
+                    // The value head must be copied: reading the long value
+                    // pages reuses libmdb's second page buffer only, but be safe.
+                    unsigned char head[MDB_MEMO_OVERHEAD + 4096];
+                    const int copied = std::min<int>(size, int(sizeof head));
+                    std::memcpy(head, p, size_t(copied));
+                    bool ok = false;
+                    const QByteArray raw = d->readLongValue(head, copied, ok);
+                    if (!ok)
+                        break;
+                    if (col->col_type == MDB_OLE) {
+                        v.kind = StoredValue::Kind::Bytes;
+                        v.bytes = raw;
+                    } else {
+                        v.kind = StoredValue::Kind::Text;
+                        const auto *bytes = reinterpret_cast<const unsigned char *>(raw.constData());
+                        v.text = m_jet3 ? decodeCodePage(raw.constData(), raw.size(), m_codePage)
+                                        : decodeJet4Text(bytes, int(raw.size()));
+                    }
+                    break;
+                }
+                default:
+                    break;
+                }
+            }
+            rowReady(values);
+        }
+    }
+}
+
+} // namespace db

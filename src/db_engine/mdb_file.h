@@ -1,0 +1,67 @@
+// MdbFile: an .mdb file held in memory and read through libmdb.
+//
+// The whole file is one byte array (a snapshot; the file on disk is never
+// touched again). libmdb walks the catalog, the table definitions and the
+// data pages; the values themselves are decoded here from the rows' raw
+// bytes, because libmdb's text conversion loses data (dates before 1900,
+// the last digits of doubles, empty strings, long memos).
+//
+// A damaged file must never crash the reader: what libmdb does not check
+// before it follows a pointer is checked here first, and every value is
+// read only inside its row.
+#pragma once
+
+#include "result_table.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace db {
+
+struct StoredColumn {
+    QString name;
+    ColumnKind kind = ColumnKind::Unknown;
+};
+
+// One decoded value; `kind` says which member holds it.
+struct StoredValue {
+    enum class Kind { Null, Integer, Real, Text, Bytes } kind = Kind::Null;
+    qint64 integer = 0;
+    double real = 0;
+    QString text;
+    QByteArray bytes;
+};
+
+class MdbFile {
+public:
+    // Throws Error: "Unrecognized database format '<path>'." for what is not
+    // a Jet 3/Jet 4 database, a damage message when the catalog is unreadable.
+    MdbFile(QByteArray contents, const QString &path);
+    ~MdbFile();
+    MdbFile(const MdbFile &) = delete;
+    MdbFile &operator=(const MdbFile &) = delete;
+
+    bool isJet3() const { return m_jet3; }
+    int codePage() const { return m_codePage; }
+    QStringList userTables() const;
+    bool hasTable(const QString &name) const;   // letter case ignored
+
+    // Reads every live row of a user table. `columns` is called once, then
+    // `row` once per row with one value per column. Throws Error when the
+    // table definition is unreadable.
+    void readTable(const QString &name,
+                   const std::function<void(const std::vector<StoredColumn> &)> &columns,
+                   const std::function<void(std::vector<StoredValue> &)> &row);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+    bool m_jet3 = false;
+    int m_codePage = 1252;
+};
+
+} // namespace db

@@ -1,0 +1,137 @@
+#include "result_table.h"
+
+namespace db {
+
+QString columnKindName(ColumnKind kind)
+{
+    // Named as the data-access layer of the original platform names field
+    // types, so that type-mismatch messages read the same.
+    switch (kind) {
+    case ColumnKind::Boolean: return QStringLiteral("Boolean");
+    case ColumnKind::Byte: return QStringLiteral("Word");
+    case ColumnKind::Integer16: return QStringLiteral("Smallint");
+    case ColumnKind::Integer32: return QStringLiteral("Integer");
+    case ColumnKind::AutoIncrement: return QStringLiteral("AutoInc");
+    case ColumnKind::Currency: return QStringLiteral("Currency");
+    case ColumnKind::Single: return QStringLiteral("Float");
+    case ColumnKind::Double: return QStringLiteral("Float");
+    case ColumnKind::Numeric: return QStringLiteral("BCD");
+    case ColumnKind::DateTime: return QStringLiteral("DateTime");
+    case ColumnKind::Text: return QStringLiteral("WideString");
+    case ColumnKind::Memo: return QStringLiteral("WideMemo");
+    case ColumnKind::Binary: return QStringLiteral("VarBytes");
+    case ColumnKind::OLE: return QStringLiteral("Blob");
+    case ColumnKind::Guid: return QStringLiteral("Guid");
+    case ColumnKind::Unknown: break;
+    }
+    return QStringLiteral("Unknown");
+}
+
+ColumnValues::Storage ColumnValues::storageFor(ColumnKind kind)
+{
+    switch (kind) {
+    case ColumnKind::Boolean:
+    case ColumnKind::Byte:
+    case ColumnKind::Integer16:
+    case ColumnKind::Integer32:
+    case ColumnKind::AutoIncrement:
+        return Storage::Integer;
+    case ColumnKind::Currency:
+    case ColumnKind::Single:
+    case ColumnKind::Double:
+    case ColumnKind::Numeric:
+    case ColumnKind::DateTime:
+        return Storage::Real;
+    case ColumnKind::Text:
+    case ColumnKind::Memo:
+    case ColumnKind::Guid:
+        return Storage::Text;
+    case ColumnKind::Binary:
+    case ColumnKind::OLE:
+        return Storage::Bytes;
+    case ColumnKind::Unknown:
+        break;
+    }
+    return Storage::Variant;
+}
+
+void ColumnValues::reserve(std::size_t rows)
+{
+    nulls.reserve(rows);
+    switch (storage) {
+    case Storage::Integer: integers.reserve(rows); break;
+    case Storage::Real: reals.reserve(rows); break;
+    case Storage::Text: offsets.reserve(rows + 1); break;
+    case Storage::Bytes: bytes.reserve(rows); break;
+    case Storage::Variant: variants.reserve(rows); break;
+    }
+}
+
+int ResultTable::rowCount() const
+{
+    return data.empty() ? int(rows.size()) : dataRows;
+}
+
+bool ResultTable::isNull(int row, int column) const
+{
+    if (data.empty())
+        return rows.at(row).at(column).isNull();
+    return data.at(column).nulls.at(row) != 0;
+}
+
+qint32 ResultTable::integerAt(int row, int column) const
+{
+    if (data.empty() || data.at(column).storage != ColumnValues::Storage::Integer)
+        return value(row, column).toInt();
+    const ColumnValues &c = data[column];
+    return c.nulls.at(row) ? 0 : c.integers[row];
+}
+
+double ResultTable::realAt(int row, int column) const
+{
+    if (data.empty())
+        return value(row, column).toDouble();
+    const ColumnValues &c = data.at(column);
+    if (c.nulls.at(row))
+        return 0;
+    switch (c.storage) {
+    case ColumnValues::Storage::Real: return c.reals[row];
+    case ColumnValues::Storage::Integer: return c.integers[row];
+    default: return value(row, column).toDouble();
+    }
+}
+
+QStringView ResultTable::textAt(int row, int column) const
+{
+    const ColumnValues &c = data.at(column);
+    if (c.storage != ColumnValues::Storage::Text || c.nulls.at(row))
+        return {};
+    const quint32 begin = c.offsets[row];
+    return QStringView(c.chars.data() + begin, qsizetype(c.offsets[row + 1] - begin));
+}
+
+QVariant ResultTable::value(int row, int column) const
+{
+    if (data.empty())
+        return rows.at(row).at(column);
+    const ColumnValues &c = data.at(column);
+    if (c.nulls.at(row))
+        return {};
+    switch (c.storage) {
+    case ColumnValues::Storage::Integer:
+        if (columns.at(column).kind == ColumnKind::Boolean)
+            return QVariant(c.integers[row] != 0);
+        return QVariant(c.integers[row]);
+    case ColumnValues::Storage::Real:
+        return QVariant(c.reals[row]);
+    case ColumnValues::Storage::Text:
+        return QVariant(textAt(row, column).toString());
+    case ColumnValues::Storage::Bytes:
+        return QVariant(c.bytes[row]);
+    case ColumnValues::Storage::Variant:
+        return c.variants[row];
+    }
+    return {};
+}
+
+} // namespace db

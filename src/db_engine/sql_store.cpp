@@ -1,0 +1,231 @@
+#include "sql_store.h"
+
+#include "db_error.h"
+#include "text_order.h"
+
+#include <sqlite3.h>
+
+#include <QRegularExpression>
+
+namespace db {
+namespace {
+
+// The declared types name the Jet kind; each also contains the word that
+// gives SQLite the right affinity (INT, REAL, TEXT or BLOB).
+struct KindType {
+    ColumnKind kind;
+    const char *declared;
+};
+constexpr KindType kKindTypes[] = {
+    {ColumnKind::Boolean, "BOOLINT"},      {ColumnKind::Byte, "BYTEINT"},
+    {ColumnKind::Integer16, "SHORTINT"},   {ColumnKind::Integer32, "LONGINT"},
+    {ColumnKind::AutoIncrement, "COUNTERINT"}, {ColumnKind::Currency, "CURRENCYREAL"},
+    {ColumnKind::Single, "SINGLEREAL"},    {ColumnKind::Double, "DOUBLEREAL"},
+    {ColumnKind::Numeric, "NUMERICREAL"},  {ColumnKind::DateTime, "DATETIMEREAL"},
+    {ColumnKind::Text, "TEXT"},            {ColumnKind::Memo, "MEMOTEXT"},
+    {ColumnKind::Binary, "BINARYBLOB"},    {ColumnKind::OLE, "OLEBLOB"},
+    {ColumnKind::Guid, "GUIDTEXT"},        {ColumnKind::Unknown, "UNKNOWNBLOB"},
+};
+constexpr char kCollation[] = "JETTEXT";
+
+const char *declaredType(ColumnKind kind)
+{
+    for (const KindType &t : kKindTypes)
+        if (t.kind == kind)
+            return t.declared;
+    return "UNKNOWNBLOB";
+}
+
+ColumnKind kindOfDeclared(const char *declared)
+{
+    if (declared)
+        for (const KindType &t : kKindTypes)
+            if (qstricmp(t.declared, declared) == 0)
+                return t.kind;
+    return ColumnKind::Unknown;
+}
+
+int collate(void *, int n1, const void *s1, int n2, const void *s2)
+{
+    return compareText(QStringView(static_cast<const char16_t *>(s1), n1 / 2),
+                       QStringView(static_cast<const char16_t *>(s2), n2 / 2));
+}
+
+QString quoted(const QString &name)
+{
+    QString n = name;
+    return QLatin1Char('"') + n.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+struct Statement {
+    sqlite3_stmt *s = nullptr;
+    ~Statement() { sqlite3_finalize(s); }
+};
+
+} // namespace
+
+SqlStore::SqlStore()
+{
+    // A private in-memory database: no file, no temporary file.
+    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY
+                            | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw Error(QStringLiteral("Cannot create the query engine."));
+    }
+    sqlite3_exec(m_db,
+                 "PRAGMA encoding='UTF-16le'; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+                 "PRAGMA temp_store=MEMORY; PRAGMA cache_size=-1000000;",
+                 nullptr, nullptr, nullptr);
+    sqlite3_create_collation_v2(m_db, kCollation, SQLITE_UTF16_ALIGNED, nullptr, collate, nullptr);
+}
+
+SqlStore::~SqlStore()
+{
+    sqlite3_close(m_db);
+}
+
+void SqlStore::load(MdbFile &file, const QString &table)
+{
+    Statement insert;
+    auto fail = [&](const char *what) {
+        throw Error(QStringLiteral("Cannot load table '%1': %2 (%3).")
+                        .arg(table, QString::fromLatin1(what), QString::fromUtf8(sqlite3_errmsg(m_db))));
+    };
+    std::vector<ColumnKind> kinds;
+    sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
+    try {
+        file.readTable(
+            table,
+            [&](const std::vector<StoredColumn> &columns) {
+                QStringList defs;
+                for (const StoredColumn &c : columns) {
+                    QString def = quoted(c.name) + QLatin1Char(' ') + QLatin1String(declaredType(c.kind));
+                    if (c.kind == ColumnKind::Text || c.kind == ColumnKind::Memo)
+                        def += QLatin1String(" COLLATE ") + QLatin1String(kCollation);
+                    defs << def;
+                    kinds.push_back(c.kind);
+                }
+                const QString create = QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table), defs.join(QLatin1Char(',')));
+                if (sqlite3_exec(m_db, create.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+                    fail("the table cannot be created");
+                QString sql = QStringLiteral("INSERT INTO %1 VALUES (").arg(quoted(table));
+                for (std::size_t i = 0; i < columns.size(); ++i)
+                    sql += i ? QLatin1String(",?") : QLatin1String("?");
+                sql += QLatin1Char(')');
+                if (sqlite3_prepare_v3(m_db, sql.toUtf8().constData(), -1, SQLITE_PREPARE_PERSISTENT, &insert.s, nullptr) != SQLITE_OK)
+                    fail("the rows cannot be stored");
+            },
+            [&](std::vector<StoredValue> &values) {
+                for (std::size_t i = 0; i < values.size(); ++i) {
+                    const StoredValue &v = values[i];
+                    const int at = int(i) + 1;
+                    switch (v.kind) {
+                    case StoredValue::Kind::Null: sqlite3_bind_null(insert.s, at); break;
+                    case StoredValue::Kind::Integer: sqlite3_bind_int64(insert.s, at, v.integer); break;
+                    case StoredValue::Kind::Real: sqlite3_bind_double(insert.s, at, v.real); break;
+                    case StoredValue::Kind::Text:
+                        sqlite3_bind_text16(insert.s, at, v.text.utf16(), int(v.text.size() * 2), SQLITE_STATIC);
+                        break;
+                    case StoredValue::Kind::Bytes:
+                        sqlite3_bind_blob(insert.s, at, v.bytes.constData(), int(v.bytes.size()), SQLITE_STATIC);
+                        break;
+                    }
+                }
+                if (sqlite3_step(insert.s) != SQLITE_DONE)
+                    fail("a row cannot be stored");
+                sqlite3_reset(insert.s);
+            });
+    } catch (...) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+}
+
+bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTable)
+{
+    Statement stmt;
+    const void *tail = nullptr;
+    if (sqlite3_prepare16_v2(m_db, sql.utf16(), int(sql.size() * 2), &stmt.s, &tail) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+        static const QRegularExpression noTable(QStringLiteral("^no such table: (?:\\w+\\.)?(.+)$"));
+        static const QRegularExpression noColumn(QStringLiteral("^no such column: (.+)$"));
+        if (const auto m = noTable.match(message); m.hasMatch()) {
+            missingTable = m.captured(1);
+            return false;
+        }
+        if (const auto m = noColumn.match(message); m.hasMatch())
+            throw Error(QStringLiteral("Unknown field name: '%1'.").arg(m.captured(1)));
+        throw Error(QStringLiteral("Syntax error in query: %1.").arg(message));
+    }
+    if (!stmt.s)
+        throw Error(QStringLiteral("The query text is empty."));
+    if (!sqlite3_stmt_readonly(stmt.s))
+        throw Error(QStringLiteral("Cannot update.  Database or object is read-only."));
+
+    const int columnCount = sqlite3_column_count(stmt.s);
+    result = ResultTable();
+    result.columns.resize(columnCount);
+    result.data.resize(columnCount);
+    for (int c = 0; c < columnCount; ++c) {
+        result.columns[c].name = QString::fromUtf16(static_cast<const char16_t *>(sqlite3_column_name16(stmt.s, c)));
+        result.columns[c].kind = kindOfDeclared(sqlite3_column_decltype(stmt.s, c));
+        result.data[c].storage = ColumnValues::storageFor(result.columns[c].kind);
+        if (result.data[c].storage == ColumnValues::Storage::Text)
+            result.data[c].offsets.push_back(0);
+    }
+
+    int rows = 0;
+    int rc;
+    while ((rc = sqlite3_step(stmt.s)) == SQLITE_ROW) {
+        for (int c = 0; c < columnCount; ++c) {
+            ColumnValues &col = result.data[c];
+            const bool null = sqlite3_column_type(stmt.s, c) == SQLITE_NULL;
+            col.nulls.push_back(null ? 1 : 0);
+            switch (col.storage) {
+            case ColumnValues::Storage::Integer:
+                col.integers.push_back(null ? 0 : qint32(sqlite3_column_int64(stmt.s, c)));
+                break;
+            case ColumnValues::Storage::Real:
+                col.reals.push_back(null ? 0.0 : sqlite3_column_double(stmt.s, c));
+                break;
+            case ColumnValues::Storage::Text:
+                if (!null) {
+                    const auto *text = static_cast<const char16_t *>(sqlite3_column_text16(stmt.s, c));
+                    const int units = sqlite3_column_bytes16(stmt.s, c) / 2;
+                    col.chars.insert(col.chars.end(), text, text + units);
+                }
+                col.offsets.push_back(quint32(col.chars.size()));
+                break;
+            case ColumnValues::Storage::Bytes:
+                col.bytes.push_back(null ? QByteArray()
+                                         : QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt.s, c)),
+                                                      sqlite3_column_bytes(stmt.s, c)));
+                break;
+            case ColumnValues::Storage::Variant:
+                switch (sqlite3_column_type(stmt.s, c)) {
+                case SQLITE_INTEGER: col.variants.emplace_back(qlonglong(sqlite3_column_int64(stmt.s, c))); break;
+                case SQLITE_FLOAT: col.variants.emplace_back(sqlite3_column_double(stmt.s, c)); break;
+                case SQLITE_TEXT:
+                    col.variants.emplace_back(QString::fromUtf16(static_cast<const char16_t *>(sqlite3_column_text16(stmt.s, c)),
+                                                                 sqlite3_column_bytes16(stmt.s, c) / 2));
+                    break;
+                case SQLITE_BLOB:
+                    col.variants.emplace_back(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt.s, c)),
+                                                         sqlite3_column_bytes(stmt.s, c)));
+                    break;
+                default: col.variants.emplace_back(); break;
+                }
+                break;
+            }
+        }
+        ++rows;
+    }
+    if (rc != SQLITE_DONE)
+        throw Error(QStringLiteral("The query failed: %1.").arg(QString::fromUtf8(sqlite3_errmsg(m_db))));
+    result.dataRows = rows;
+    return true;
+}
+
+} // namespace db
