@@ -57,6 +57,55 @@ QString quoted(const QString &name)
     return QLatin1Char('"') + n.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
+// SQLite names an unaliased result column after the table's column ("Kod")
+// where Jet keeps the spelling of the query ("S.KoD" gives "KoD"). The
+// written names of the first SELECT's list, where they can be told simply.
+QStringList writtenColumnNames(const QString &sql)
+{
+    static const QRegularExpression head(QStringLiteral("^\\s*SELECT\\s+"), QRegularExpression::CaseInsensitiveOption);
+    const auto m = head.match(sql);
+    if (!m.hasMatch())
+        return {};
+    QStringList items;
+    QString item;
+    int depth = 0;
+    QChar quote;
+    for (qsizetype i = m.capturedEnd(); i < sql.size(); ++i) {
+        const QChar c = sql.at(i);
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+        } else if (c == QLatin1Char('[')) {
+            quote = QLatin1Char(']');
+        } else if (c == QLatin1Char('(')) {
+            ++depth;
+        } else if (c == QLatin1Char(')')) {
+            --depth;
+        } else if (depth == 0 && c == QLatin1Char(',')) {
+            items << item;
+            item.clear();
+            continue;
+        } else if (depth == 0 && c.isSpace()) {
+            static const QRegularExpression from(QStringLiteral("^\\s+FROM\\b"), QRegularExpression::CaseInsensitiveOption);
+            if (from.match(QStringView(sql).mid(i)).hasMatch())
+                break;
+        }
+        item += c;
+    }
+    items << item;
+    static const QRegularExpression plain(QStringLiteral(
+        "^(?:.*\\s+AS\\s+|(?:[\\w\\[\\]\"]+\\.))?\\[?\"?(\\w+)\"?\\]?$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    QStringList names;
+    for (const QString &it : std::as_const(items)) {
+        const auto n = plain.match(it.trimmed());
+        names << (n.hasMatch() ? n.captured(1) : QString());
+    }
+    return names;
+}
+
 struct Statement {
     sqlite3_stmt *s = nullptr;
     ~Statement() { sqlite3_finalize(s); }
@@ -175,6 +224,12 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
         if (result.data[c].storage == ColumnValues::Storage::Text)
             result.data[c].offsets.push_back(0);
     }
+
+    const QStringList written = writtenColumnNames(sql);
+    if (written.size() == columnCount)
+        for (int c = 0; c < columnCount; ++c)
+            if (written[c].compare(result.columns[c].name, Qt::CaseInsensitive) == 0)
+                result.columns[c].name = written[c];
 
     int rows = 0;
     int rc;
