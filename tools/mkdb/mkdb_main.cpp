@@ -1,0 +1,90 @@
+// morvel-mkdb: writes the demo stock, the fallback pictures and benchmark
+// stocks as Access databases.
+#include "stock_schema.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char usage[] =
+    "usage: morvel-mkdb demo DIR\n"
+    "       morvel-mkdb nofoto DIR\n"
+    "       morvel-mkdb bench FILE [--drills N] [--cutters N] [--holders N] [--inserts N] [--debts N] [--seed S]\n";
+
+int fail(const std::string &message)
+{
+    std::fprintf(stderr, "morvel-mkdb: %s\n", message.c_str());
+    return 1;
+}
+
+bool parseNumber(const char *text, long long max, long long &out)
+{
+    char *end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(text, &end, 10);
+    if (errno || !end || *end || end == text || v < 0 || v > max)
+        return false;
+    out = v;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Pictures are drawn without a display.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc < 3) {
+        std::fputs(usage, stderr);
+        return 2;
+    }
+    const std::string command = argv[1];
+    const std::string target = argv[2];
+    try {
+        if (command == "demo" || command == "nofoto") {
+            if (argc != 3) {
+                std::fputs(usage, stderr);
+                return 2;
+            }
+            QGuiApplication app(argc, argv);
+            if (command == "demo")
+                stock::writeDemo(target);
+            else
+                stock::writeNoFoto(target);
+            return 0;
+        }
+        if (command == "bench") {
+            stock::BenchSizes sizes;
+            long long seed = 1;
+            for (int i = 3; i < argc; i += 2) {
+                const std::string option = argv[i];
+                if (i + 1 >= argc)
+                    return fail("option " + option + " needs a value");
+                long long v = 0;
+                const long long max = option == "--seed" ? 0x7FFFFFFFFFFFFFFFll : 10000000ll;
+                if (!parseNumber(argv[i + 1], max, v))
+                    return fail("bad value for " + option + ": " + argv[i + 1]);
+                if (option == "--drills") sizes.drills = int(v);
+                else if (option == "--cutters") sizes.cutters = int(v);
+                else if (option == "--holders") sizes.holders = int(v);
+                else if (option == "--inserts") sizes.inserts = int(v);
+                else if (option == "--debts") sizes.debts = int(v);
+                else if (option == "--seed") seed = v;
+                else return fail("unknown option " + option);
+            }
+            stock::writeBench(target, sizes, std::uint64_t(seed));
+            return 0;
+        }
+    } catch (const std::exception &e) {
+        return fail(e.what());
+    }
+    std::fputs(usage, stderr);
+    return 2;
+}
