@@ -1,7 +1,6 @@
 #include "message_box.h"
 
-#include <QApplication>
-#include <QEvent>
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QScreen>
 
@@ -20,41 +19,35 @@ void setBoxText(QMessageBox &box, const QString &text)
     box.setText(shown);
 }
 
-// Centres a parentless box on the screen once it has its final size; left to
-// itself Qt would place it over whichever window is active.
-class ScreenCentring : public QObject {
+// A box centred on the screen. Left to itself Qt places a parentless box
+// over whichever window is active. The move follows QMessageBox's own
+// showEvent, which gives the box its final size.
+class ScreenCentredBox : public QMessageBox {
 public:
-    using QObject::QObject;
+    ScreenCentredBox(Icon icon, const QString &title)
+        : QMessageBox(icon, title, QString(), QMessageBox::Ok)
+    {
+    }
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
+    void showEvent(QShowEvent *event) override
     {
-        if (event->type() == QEvent::Show) {
-            auto *w = static_cast<QWidget *>(watched);
-            if (QScreen *screen = w->screen()) {
-                QRect frame = w->frameGeometry();
-                frame.moveCenter(screen->availableGeometry().center());
-                w->move(frame.topLeft());
-            }
+        QMessageBox::showEvent(event);
+        if (QScreen *screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
         }
-        return false;
     }
 };
-
-void execOnScreenCentre(QMessageBox &box)
-{
-    ScreenCentring centring;
-    box.installEventFilter(&centring);
-    box.exec();
-}
 
 class QtMessageBoxes final : public MessageBoxes {
 public:
     void plain(const QString &text) override
     {
-        QMessageBox box(QMessageBox::NoIcon, currentTitle(), QString(), QMessageBox::Ok);
+        ScreenCentredBox box(QMessageBox::NoIcon, currentTitle());
         setBoxText(box, text);
-        execOnScreenCentre(box);
+        box.exec();
     }
 
     void error(QWidget *owner, const QString &caption, const QString &text) override
@@ -66,9 +59,9 @@ public:
 
     void errorReport(const QString &text) override
     {
-        QMessageBox box(QMessageBox::Critical, currentTitle(), QString(), QMessageBox::Ok);
+        ScreenCentredBox box(QMessageBox::Critical, currentTitle());
         setBoxText(box, text);
-        execOnScreenCentre(box);
+        box.exec();
     }
 
 private:
