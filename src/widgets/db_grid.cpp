@@ -3,6 +3,7 @@
 #include "data_source.h"
 #include "dataset.h"
 #include "field.h"
+#include "form_font.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -173,9 +174,8 @@ private:
 
 DBGrid::DBGrid(QWidget *parent)
     : QTableView(parent), m_blank(new QStandardItemModel(0, 1, this)),
-      m_titleFont(QStringLiteral("MS Sans Serif"), 8)
+      m_titleFont(defaultFormFont())
 {
-    m_titleFont.setStyleHint(QFont::SansSerif);
     m_blank->setHorizontalHeaderLabels({QString()});
     setHorizontalHeader(new TitleHeader(this));
     setVerticalHeader(new IndicatorHeader(this));

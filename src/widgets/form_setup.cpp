@@ -2,6 +2,7 @@
 
 #include "data_link.h"
 #include "db_grid.h"
+#include "form_font.h"
 
 #include <QEvent>
 #include <QFont>
@@ -23,7 +24,18 @@ public:
         bool bottom = false;
     };
 
-    explicit AnchorKeeper(QWidget *parent) : QObject(parent) { parent->installEventFilter(this); }
+    explicit AnchorKeeper(QWidget *parent) : QObject(parent)
+    {
+        setObjectName(QStringLiteral("anchorKeeper"));
+        parent->installEventFilter(this);
+    }
+    static AnchorKeeper *of(QWidget *parent)
+    {
+        for (QObject *o : parent->children())
+            if (auto *k = dynamic_cast<AnchorKeeper *>(o))
+                return k;
+        return nullptr;
+    }
 
     void add(Anchor a) { m_anchors << a; }
 
@@ -56,6 +68,13 @@ private:
 class HintSuppressor : public QObject {
 public:
     using QObject::QObject;
+    static HintSuppressor *of(QWidget *root)
+    {
+        for (QObject *o : root->children())
+            if (auto *h = dynamic_cast<HintSuppressor *>(o))
+                return h;
+        return nullptr;
+    }
     bool eventFilter(QObject *, QEvent *event) override { return event->type() == QEvent::ToolTip; }
 };
 
@@ -77,7 +96,7 @@ void anchor(QWidget *w)
     }
     if (!a.right && !a.bottom)
         return;
-    auto *keeper = parent->findChild<AnchorKeeper *>(QString(), Qt::FindDirectChildrenOnly);
+    auto *keeper = AnchorKeeper::of(parent);
     if (!keeper)
         keeper = new AnchorKeeper(parent);
     keeper->add(a);
@@ -92,19 +111,10 @@ QList<QWidget *> selfAndDescendants(QWidget *root)
 
 } // namespace
 
-void installFontSubstitutes()
-{
-    // Metric-compatible or close relatives first; fontconfig has the last word.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                                QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
-                                QStringLiteral("DejaVu Sans")});
-}
-
 void prepareForm(QWidget *root)
 {
-    installFontSubstitutes();
-    auto *hints = root->findChild<HintSuppressor *>(QString(), Qt::FindDirectChildrenOnly);
+    applyFormFontFamily(root);
+    auto *hints = HintSuppressor::of(root);
     for (QWidget *w : selfAndDescendants(root)) {
         if (w->property("anchors").isValid())
             anchor(w);

@@ -4,6 +4,7 @@
 //                 when its parent is resized (edges not named stay put); the
 //                 margins are taken against the parent's "designWidth" /
 //                 "designHeight" when it declares them, else its size now;
+//   fonts         "MS Sans Serif" becomes the nearest installed family;
 //   tool tips     hints are kept as toolTip texts but never shown;
 //   "dataSource", "dataField": the data binding of grids, edits and memos,
 //                 resolved by bindDataControls() once the data module exists.
@@ -22,7 +23,3 @@ void prepareForm(QWidget *root);
 // current record. Field names match without regard to letter case. Bound
 // edits and memos are read-only; they are empty while the data set is closed.
 void bindDataControls(QWidget *root, const std::function<db::DataSource *(const QString &name)> &sourceByName);
-
-// The nearest available family for a font the form names but the platform
-// lacks ("MS Sans Serif"); installed as a substitution by prepareForm().
-void installFontSubstitutes();
