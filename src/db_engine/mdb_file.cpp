@@ -238,6 +238,11 @@ void MdbFile::readTable(const QString &name,
         MdbTableDef *t;
         ~TableGuard() { mdb_free_tabledef(t); }
     } guard{table};
+    // libmdb follows the usage map without checking it; an empty map or one
+    // of an unknown kind would send it through NULL or over the whole file.
+    if (!table->usage_map || table->map_sz < 5 || table->map_sz > size_t(d->pageSize)
+        || table->usage_map[0] > 1)
+        d->damaged(QStringLiteral("the page map of table '%1' cannot be read").arg(name));
     if (!mdb_read_columns(table) || table->num_cols == 0 || table->num_cols != table->columns->len)
         d->damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(name));
 

@@ -1,0 +1,260 @@
+// Files that are not databases, or are damaged, give a clear db::Error and
+// never crash; no file is ever changed, damaged or not.
+#include "connection.h"
+#include "dataset.h"
+#include "result_table.h"
+#include "stock_schema.h"
+#include "test_databases.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Every table the program's queries read, and two of its joins.
+const QStringList kQueries = {
+    QStringLiteral("SELECT S.ID, S.Kod, S.Prim, F.Name FROM Sverla S, Firma F WHERE S.ID_Firma=F.ID ORDER BY S.Kod;"),
+    QStringLiteral("SELECT * FROM Frezy ORDER BY Diam_Frez;"),
+    QStringLiteral("SELECT * FROM Derj_Plast;"),
+    QStringLiteral("SELECT * FROM Plastinyi;"),
+    QStringLiteral("SELECT D.ID, PL.FIO, LT.Tabl_Name FROM Dolgi AS D, People AS PL, List_Tabl AS LT "
+                   "WHERE D.ID_People=PL.ID AND D.ID_Tabl=LT.ID"),
+};
+
+enum class Outcome { Opens, FailsAtConnect, FailsAtQuery };
+
+// Connects and runs every query; returns the first error's text, if any.
+QString openAndQuery(const QString &path, Outcome *outcome = nullptr)
+{
+    db::Connection connection;
+    connection.setConnectionString(testdb::connectionStringFor(path));
+    try {
+        connection.open();
+    } catch (const db::Error &e) {
+        if (outcome)
+            *outcome = Outcome::FailsAtConnect;
+        return e.text();
+    }
+    try {
+        for (const QString &sql : kQueries)
+            connection.execute(sql);
+    } catch (const db::Error &e) {
+        if (outcome)
+            *outcome = Outcome::FailsAtQuery;
+        return e.text();
+    }
+    if (outcome)
+        *outcome = Outcome::Opens;
+    return {};
+}
+
+QStringList listing(const QString &dir)
+{
+    QStringList out;
+    for (const QFileInfo &fi : QDir(dir).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name))
+        out << fi.fileName() + QLatin1Char(' ') + QString::number(fi.size()) + QLatin1Char(' ')
+                + fi.lastModified().toString(Qt::ISODateWithMs);
+    return out;
+}
+
+} // namespace
+
+class tst_DamagedFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void badFiles_data();
+    void badFiles();
+    void badConnectionStrings_data();
+    void badConnectionStrings();
+    void randomDamage();
+    void fileUntouched();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_stock;
+    QByteArray m_stockBytes;
+};
+
+void tst_DamagedFiles::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_stock = m_dir.filePath(QStringLiteral("stock.mdb"));
+    stock::writeBench(m_stock.toStdString(), {60, 40, 20, 40, 150}, 7);
+    m_stockBytes = testdb::readAll(m_stock);
+    QVERIFY(m_stockBytes.size() > 10 * 4096);
+    QCOMPARE(openAndQuery(m_stock), QString());
+}
+
+void tst_DamagedFiles::badFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("message");   // %1 stands for the path
+
+    const QByteArray valid = m_stockBytes;
+    const int page = 4096;
+    const QString unrecognized = QStringLiteral("Unrecognized database format '%1'.");
+    const int atConnect = int(Outcome::FailsAtConnect), atQuery = int(Outcome::FailsAtQuery);
+
+    QTest::newRow("empty file") << QByteArray() << atConnect << unrecognized;
+    QTest::newRow("text file") << QByteArray("[BD]\r\nPathToBD=C:\\tools.mdb\r\n").repeated(300) << atConnect << unrecognized;
+    QByteArray ace = valid;
+    ace.replace(4, 15, "Standard ACE DB");
+    QTest::newRow("Access 2007 file") << ace << atConnect << unrecognized;
+    QByteArray version = valid;
+    version[0x14] = 9;
+    QTest::newRow("unknown version") << version << atConnect << unrecognized;
+    QTest::newRow("truncated inside a page") << valid.left(valid.size() - 1000) << atConnect
+                                             << QStringLiteral("The database '%1' is damaged and cannot be read "
+                                                               "(its length is not a whole number of pages; it may be truncated).");
+    QTest::newRow("header page only") << valid.left(page) << atConnect
+                                      << QStringLiteral("The database '%1' is damaged and cannot be read (the table catalog is missing).");
+    QByteArray catalog = valid;
+    catalog.replace(2 * page, page, QByteArray(page, '\0'));
+    QTest::newRow("catalog definition zeroed") << catalog << atConnect
+                                               << QStringLiteral("The database '%1' is damaged and cannot be read (the table catalog is missing).");
+    // The catalog's rows: data pages (type 01) owned by its definition on page 2.
+    QByteArray catalogRows = valid;
+    for (int p = 3; p < valid.size() / page; ++p)
+        if (valid.at(p * page) == 1 && valid.mid(p * page + 4, 4) == QByteArray("\x02\0\0\0", 4))
+            catalogRows.replace(p * page, page, QByteArray(page, '\0'));
+    QVERIFY(catalogRows != valid);
+    QTest::newRow("catalog rows zeroed") << catalogRows << atConnect
+                                         << QStringLiteral("The database '%1' is damaged and cannot be read (the table catalog cannot be read).");
+
+    jetdb::Database lacking;
+    lacking.addTable("Sverla", {{"ID", jetdb::Type::Long}});
+    const QString lackingPath = m_dir.filePath(QStringLiteral("lacking.mdb"));
+    testdb::write(lacking, lackingPath);
+    QTest::newRow("a table missing") << testdb::readAll(lackingPath) << atQuery
+                                     << QStringLiteral("The Microsoft Jet database engine cannot find the input table or query "
+                                                       "'Firma'.  Make sure it exists and that its name is spelled correctly.");
+    QByteArray lastHalf = valid;
+    const int pages = int(valid.size() / page);
+    for (int p = pages / 2; p < pages; ++p)
+        lastHalf.replace(p * page, page, QByteArray(page, '\xA5'));
+    QTest::newRow("second half overwritten") << lastHalf << -1 << QString();
+    QTest::newRow("cut to whole pages") << valid.left((pages / 3) * page) << -1 << QString();
+}
+
+// Each bad file gives a message that says what is wrong; none crashes.
+// An outcome of -1 accepts any: the damage may fall where nothing is read.
+void tst_DamagedFiles::badFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, outcome);
+    QFETCH(QString, message);
+    const QString path = m_dir.filePath(QStringLiteral("bad файл.mdb"));
+    testdb::writeAll(path, bytes);
+    Outcome got = Outcome::Opens;
+    const QString text = openAndQuery(path, &got);
+    if (outcome >= 0) {
+        QCOMPARE(int(got), outcome);
+        QCOMPARE(text, QString(message).replace(QLatin1String("%1"), path));
+    } else if (got != Outcome::Opens) {
+        QVERIFY(!text.isEmpty());
+    }
+    QCOMPARE(testdb::readAll(path), bytes);
+}
+
+void tst_DamagedFiles::badConnectionStrings_data()
+{
+    QTest::addColumn<QString>("connectionString");
+    QTest::addColumn<QString>("message");
+    const QString folder = m_dir.path();
+    const QString missing = m_dir.filePath(QStringLiteral("нет такого.mdb"));
+    QTest::newRow("missing file") << testdb::connectionStringFor(missing)
+                                  << QStringLiteral("Could not find file '%1'.").arg(missing);
+    QTest::newRow("a folder") << testdb::connectionStringFor(folder)
+                              << QStringLiteral("Could not find file '%1'.").arg(folder);
+    QTest::newRow("write mode") << QStringLiteral("Data Source=%1;Mode=ReadWrite").arg(m_stock)
+                                << QStringLiteral("The database can be opened for reading only (Mode=Read); the requested mode is 'ReadWrite'.");
+    QTest::newRow("no mode") << QStringLiteral("Data Source=%1").arg(m_stock)
+                             << QStringLiteral("The database can be opened for reading only (Mode=Read); the requested mode is ''.");
+    QTest::newRow("no file named") << QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Mode=Read")
+                                   << QStringLiteral("No database file is named in the connection string.");
+}
+
+void tst_DamagedFiles::badConnectionStrings()
+{
+    QFETCH(QString, connectionString);
+    QFETCH(QString, message);
+    db::Connection connection;
+    connection.setConnectionString(connectionString);
+    try {
+        connection.open();
+        QFAIL("the connection opened");
+    } catch (const db::Error &e) {
+        QCOMPARE(e.text(), message);
+    }
+    QVERIFY(!connection.connected());
+}
+
+// Seeded damage anywhere in a valid file: bytes flipped, pages zeroed or
+// filled with noise. Whatever happens must be an orderly result or a db::Error.
+void tst_DamagedFiles::randomDamage()
+{
+    const QString path = m_dir.filePath(QStringLiteral("random.mdb"));
+    const int page = 4096;
+    const int pages = int(m_stockBytes.size() / page);
+    int failures = 0;
+    for (quint32 seed = 1; seed <= 150; ++seed) {
+        QRandomGenerator random(seed);
+        QByteArray bytes = m_stockBytes;
+        switch (seed % 3) {
+        case 0:
+            for (int n = 0; n < 40; ++n)
+                bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
+            break;
+        case 1:
+            bytes.replace(qsizetype(1 + random.bounded(pages - 1)) * page, page, QByteArray(page, '\0'));
+            break;
+        default: {
+            const int p = 1 + random.bounded(pages - 1);
+            for (int b = 0; b < page; ++b)
+                bytes[qsizetype(p) * page + b] = char(random.bounded(256));
+        }
+        }
+        testdb::writeAll(path, bytes);
+        Outcome outcome;
+        const QString text = openAndQuery(path, &outcome);
+        if (outcome != Outcome::Opens) {
+            ++failures;
+            QVERIFY2(!text.isEmpty(), qPrintable(QStringLiteral("seed %1").arg(seed)));
+        }
+    }
+    qInfo("%d of 150 damaged files were refused", failures);
+}
+
+// Opening, querying, sorting and closing leave the file's bytes and its
+// folder's listing as they were: no lock file, no temporary file.
+void tst_DamagedFiles::fileUntouched()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("склад инструмента.mdb"));
+    QVERIFY(QFile::copy(m_stock, path));
+    const QStringList before = listing(dir.path());
+    {
+        db::Connection connection;
+        connection.setConnectionString(testdb::connectionStringFor(path));
+        connection.open();
+        db::DataSet ds(QStringLiteral("dtset_Sverla"), &connection);
+        ds.addField({QStringLiteral("ID"), db::FieldKind::AutoIncrement});
+        ds.addField({QStringLiteral("Kod"), db::FieldKind::WideText, 150});
+        ds.setCommandText(kQueries.first());
+        ds.open();
+        QVERIFY(ds.recordCount() > 0);
+        QCOMPARE(listing(dir.path()), before);
+        ds.setSort(QStringLiteral("Kod"));
+        ds.close();
+        connection.close();
+    }
+    QCOMPARE(listing(dir.path()), before);
+    QCOMPARE(testdb::readAll(path), m_stockBytes);
+}
+
+QTEST_GUILESS_MAIN(tst_DamagedFiles)
+#include "tst_damaged_files.moc"
