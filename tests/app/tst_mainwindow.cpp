@@ -1,0 +1,340 @@
+// The program's life as the user meets it: start-up with every kind of
+// configuration, the first show, refresh, page changes and exit, with the
+// message boxes recorded instead of shown.
+#include "DM_Unit.h"
+#include "connection.h"
+#include "dataset.h"
+#include "db_grid.h"
+#include "frm_Main_Unit.h"
+#include "recording_boxes.h"
+#include "startup.h"
+#include "status_bar.h"
+#include "stock_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+Q_DECLARE_METATYPE(ShownBox)
+
+namespace {
+
+const QString kPlaceholder = u"Всего сверел: 20***"_s;
+const QString kOpenError = u"Невозможно прочитать файл базы данных : %1\rРесурс недоступен или необходимо изменить пусть к файлу БД в настройках программы!"_s;
+
+ShownBox openErrorBox(const QString &path)
+{
+    return {ShownBox::Error, u"Ошибка"_s, QString(kOpenError).replace(u"%1"_s, path)};
+}
+
+ShownBox closedReport(const QString &dataSet)
+{
+    return {ShownBox::ErrorReport, {}, dataSet + u": Cannot perform this operation on a closed dataset."_s};
+}
+
+QString countText(int count) { return u" Всего записей : "_s + QString::number(count); }
+
+// A stand-in for the engine's wording: any report that is not empty.
+const ShownBox kAnyReport{ShownBox::ErrorReport, {}, u"*"_s};
+
+} // namespace
+
+class tst_MainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startUp_data();
+    void startUp();
+    void gridsShowVisibleFields();
+    void pageChangeShowsCount();
+    void refreshKeepsPageAndQueryOrder();
+    void refreshAfterFileVanished();
+    void newPathTakesEffectOnRefresh();
+    void exitClosesWithoutWriting();
+
+private:
+    void writeConfig(const QByteArray &bytes);
+    void start();
+    void compareBoxes(const QList<ShownBox> &expected);
+    QString panel(int index) const { return frm_Main->StatusBar1->panelText(index); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<RecordingBoxes> m_boxes;
+    QString m_config;
+    QString m_db;
+};
+
+void tst_MainWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_boxes = std::make_unique<RecordingBoxes>();
+    m_config = m_dir->filePath(u"morvel.INI"_s);
+    m_db = m_dir->filePath(u"stock.mdb"_s);
+    StockFile().addSample().write(m_db);
+}
+
+void tst_MainWindow::cleanup()
+{
+    destroySingletons();
+    m_boxes.reset();
+    m_dir.reset();
+}
+
+void tst_MainWindow::writeConfig(const QByteArray &bytes)
+{
+    QFile file(m_config);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+void tst_MainWindow::start()
+{
+    createSingletons(m_config);
+    QVERIFY(!frm_Main->isVisible());
+    QCOMPARE(frm_Main->PageControl_Main->currentIndex(), 4);
+    frm_Main->show();
+}
+
+// Compares the boxes shown; a report expected as kAnyReport matches any
+// report with a text that obeys the full-stop rule.
+void tst_MainWindow::compareBoxes(const QList<ShownBox> &expected)
+{
+    QList<ShownBox> shown = m_boxes->shown;
+    QCOMPARE(shown.size(), expected.size());
+    for (int i = 0; i < shown.size(); ++i) {
+        if (expected[i] == kAnyReport && shown[i].kind == ShownBox::ErrorReport) {
+            const QString text = shown[i].text;
+            QVERIFY2(text.size() > 1 && text.back() <= u'.', qPrintable(text));
+            continue;
+        }
+        QCOMPARE(shown[i], expected[i]);
+    }
+}
+
+void tst_MainWindow::startUp_data()
+{
+    QTest::addColumn<QByteArray>("config");    // empty: no configuration file
+    QTest::addColumn<QString>("database");     // what the configured path names, relative to the test folder
+    QTest::addColumn<QString>("databaseKind"); // "sample", "text", "lacking", "" (nothing there)
+    QTest::addColumn<QString>("path");         // the path as read, "%1" the test folder
+    QTest::addColumn<QList<ShownBox>>("boxes");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("count");
+
+    const QString noPath;
+    QTest::newRow("no configuration file")
+        << QByteArray() << QString() << QString() << noPath
+        << QList<ShownBox>{openErrorBox(noPath), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
+    QTest::newRow("no key in the configuration")
+        << QByteArray("[BD]\r\nPath=x\r\n[Other]\r\nPathToBD=x\r\n") << QString() << QString() << noPath
+        << QList<ShownBox>{openErrorBox(noPath), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
+    QTest::newRow("valid database")
+        << QByteArray("[BD]\r\nPathToBD=%1/stock.mdb\r\n") << u"stock.mdb"_s << u"sample"_s << u"%1/stock.mdb"_s
+        << QList<ShownBox>{} << 0 << countText(3);
+    QTest::newRow("quoted path with blanks")
+        << QByteArray("[bd]\r\npathtobd =  \"%1/stock.mdb\"  \r\n") << u"stock.mdb"_s << u"sample"_s
+        << u"%1/stock.mdb"_s << QList<ShownBox>{} << 0 << countText(3);
+    QTest::newRow("Cyrillic path with spaces")
+        << u"[BD]\nPathToBD=%1/Склад цеха/база  данных.mdb\n"_s.toUtf8() << u"Склад цеха/база  данных.mdb"_s
+        << u"sample"_s << u"%1/Склад цеха/база  данных.mdb"_s << QList<ShownBox>{} << 0 << countText(3);
+    QTest::newRow("configuration written on Windows")
+        << QByteArray("[BD]\r\nPathToBD=%1/\xD1\xEA\xEB\xE0\xE4.mdb\r\n")
+        << u"Склад.mdb"_s << u"sample"_s << u"%1/Склад.mdb"_s << QList<ShownBox>{} << 0 << countText(3);
+    QTest::newRow("missing database file")
+        << QByteArray("[BD]\r\nPathToBD=%1/gone.mdb\r\n") << QString() << QString() << u"%1/gone.mdb"_s
+        << QList<ShownBox>{openErrorBox(u"%1/gone.mdb"_s), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
+    QTest::newRow("folder as the path")
+        << QByteArray("[BD]\r\nPathToBD=%1\r\n") << QString() << QString() << u"%1"_s
+        << QList<ShownBox>{openErrorBox(u"%1"_s), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
+    // The rest of the first show is skipped: the debts page stays active.
+    QTest::newRow("not a database")
+        << QByteArray("[BD]\r\nPathToBD=%1/notes.mdb\r\n") << u"notes.mdb"_s << u"text"_s << u"%1/notes.mdb"_s
+        << QList<ShownBox>{kAnyReport} << 4 << kPlaceholder;
+    QTest::newRow("database lacking a table")
+        << QByteArray("[BD]\r\nPathToBD=%1/old.mdb\r\n") << u"old.mdb"_s << u"lacking"_s << u"%1/old.mdb"_s
+        << QList<ShownBox>{kAnyReport} << 4 << kPlaceholder;
+    QTest::newRow("unreadable configuration")
+        << QByteArray("fifo") << QString() << QString() << noPath
+        << QList<ShownBox>{{ShownBox::Plain, {}, u"#203 Невозможно прочитать файл конфигурации!"_s},
+                           openErrorBox(noPath), closedReport(u"dtset_Sverla"_s)}
+        << 0 << kPlaceholder;
+}
+
+void tst_MainWindow::startUp()
+{
+    QFETCH(QByteArray, config);
+    QFETCH(QString, database);
+    QFETCH(QString, databaseKind);
+    QFETCH(QString, path);
+    QFETCH(QList<ShownBox>, boxes);
+    QFETCH(int, page);
+    QFETCH(QString, count);
+
+    const QString folder = m_dir->path();
+    const QString databasePath = folder + u'/' + database;
+    QDir().mkpath(QFileInfo(databasePath).path());
+    if (databaseKind == u"sample"_s) {
+        StockFile().addSample().write(databasePath);
+    } else if (databaseKind == u"lacking"_s) {
+        StockFile().addSample().dropTable("People").write(databasePath);
+    } else if (databaseKind == u"text"_s) {
+        QFile file(databasePath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Not a database at all\r\n");
+    }
+
+    if (config == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(m_config).constData(), 0600), 0);
+    else if (!config.isEmpty())
+        writeConfig(config.replace("%1", QFile::encodeName(folder)));
+
+    for (ShownBox &box : boxes)
+        box.text.replace(u"%1"_s, folder);
+    path.replace(u"%1"_s, folder);
+
+    start();
+    compareBoxes(boxes);
+    QVERIFY(frm_Main->isVisible());
+    QCOMPARE(frm_Main->FPathToBD, path);
+    QCOMPARE(panel(1), u"Файл БД :  "_s + path);
+    QCOMPARE(frm_Main->PageControl_Main->currentIndex(), page);
+    QCOMPARE(panel(0), count);
+}
+
+void tst_MainWindow::gridsShowVisibleFields()
+{
+    writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+    const struct {
+        DBGrid *grid;
+        QStringList titles;
+    } grids[] = {
+        {frm_Main->dbgr_Sverlo,
+         {u"Тип сверла"_s, u"Код"_s, u"Диам."_s, u"Диам. хв."_s, u"Длина"_s, u"Длина реза"_s, u"К-во новый"_s,
+          u"К-во БУ"_s, u"К-во долг"_s, u"Фирма"_s, u"Короб"_s}},
+        {frm_Main->dbgr_Frezy,
+         {u"Тип фрезы"_s, u"Код"_s, u"Диам."_s, u"Длина реза"_s, u"Диам. хвост."_s, u"Длина инстр."_s,
+          u"Число зуб."_s, u"R/Фаска инстр."_s, u"К-во НОВЫЙ"_s, u"К-во БУ"_s, u"К-во ДОЛГ"_s, u"Фирма"_s,
+          u"Короб"_s}},
+        {frm_Main->dbgr_Derj_PL,
+         {u"Тип державки"_s, u"Код"_s, u"К-во НОВЫЙ"_s, u"К-во БУ"_s, u"К-во ДОЛГ"_s, u"ФИРМА"_s, u"КОРОБ"_s}},
+        {frm_Main->dbgr_Plastinyi,
+         {u"Тип пластины"_s, u"КОД"_s, u"К-во НОВЫЙ"_s, u"К-во БУ"_s, u"К-во ДОЛГ"_s, u"Фирма"_s, u"КОРОБ"_s}},
+        {frm_Main->dbgrid_Dolgi,
+         {u"№ зап."_s, u"Тип инстр"_s, u"КОД"_s, u"Дата когда брал"_s, u"ФИО опер."_s, u"К-во"_s, u"Инстр. БУ"_s,
+          u"ФИО кто внес запись"_s}},
+    };
+    for (const auto &g : grids) {
+        QStringList titles;
+        for (int column : g.grid->columnsInDisplayOrder()) {
+            if (!g.grid->isColumnHidden(column))
+                titles.append(g.grid->model()->headerData(column, Qt::Horizontal).toString());
+        }
+        QCOMPARE(titles, g.titles);
+    }
+    QCOMPARE(frm_Main->dbgr_Sverlo->model()->rowCount(), 3);
+    QCOMPARE(frm_Main->dbgrid_Dolgi->model()->rowCount(), 2);
+}
+
+void tst_MainWindow::pageChangeShowsCount()
+{
+    // Only one cutter: the drills and inserts pages have nothing to list.
+    StockFile noInserts;
+    noInserts.add("Firma", {{"ID", std::int64_t(1)}, {"Name", std::string("Iscar")}});
+    noInserts.add("Frezy", {{"ID", std::int64_t(1)}, {"ID_Firma", std::int64_t(1)}});
+    noInserts.write(m_db);
+    writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+    QCOMPARE(panel(0), countText(0));
+
+    frm_Main->PageControl_Main->setCurrentIndex(1);
+    QCOMPARE(panel(0), countText(1));
+    frm_Main->PageControl_Main->setCurrentIndex(3);
+    QCOMPARE(panel(0), countText(0));
+    QVERIFY(m_boxes->shown.isEmpty());
+}
+
+void tst_MainWindow::refreshKeepsPageAndQueryOrder()
+{
+    writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+    frm_Main->PageControl_Main->setCurrentIndex(2);
+    DM->dtset_Sverla->setSort(u"Kod"_s);
+    DM->dtset_Derj->setCurrentRow(2);
+
+    frm_Main->SpeedButton2->click();
+    QVERIFY(m_boxes->shown.isEmpty());
+    QCOMPARE(frm_Main->PageControl_Main->currentIndex(), 2);
+    QCOMPARE(panel(0), countText(3));
+    QVERIFY(DM->dtset_Sverla->sort().isEmpty());
+    QCOMPARE(DM->dtset_SverlaID->asInteger(), 3);  // first in diameter order
+    QCOMPARE(DM->dtset_Derj->recNo(), 1);
+}
+
+void tst_MainWindow::refreshAfterFileVanished()
+{
+    writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+    frm_Main->PageControl_Main->setCurrentIndex(4);
+    QCOMPARE(panel(0), countText(2));
+    QVERIFY(QFile::remove(m_db));
+
+    frm_Main->SpeedButton4->click();
+    compareBoxes({openErrorBox(m_db)});
+    QVERIFY(!DM->ADOConnection1->connected());
+    QCOMPARE(panel(0), countText(2));
+
+    m_boxes->shown.clear();
+    frm_Main->PageControl_Main->setCurrentIndex(1);
+    compareBoxes({closedReport(u"dtset_Frezy"_s)});
+    QCOMPARE(panel(0), countText(2));
+    QCOMPARE(frm_Main->dbgr_Frezy->model()->rowCount(), 0);
+}
+
+void tst_MainWindow::newPathTakesEffectOnRefresh()
+{
+    writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+
+    const QString other = m_dir->filePath(u"other.mdb"_s);
+    StockFile stock;
+    stock.addSample();
+    stock.add("Sverla", {{"ID", std::int64_t(4)}, {"ID_Firma", std::int64_t(1)}});
+    stock.write(other);
+    writeConfig("[BD]\nPathToBD=" + QFile::encodeName(other) + "\n");
+    QCOMPARE(panel(1), u"Файл БД :  "_s + m_db);
+    QCOMPARE(DM->dtset_Sverla->recordCount(), 3);
+
+    frm_Main->spbt_RefreshBD->click();
+    QCOMPARE(panel(1), u"Файл БД :  "_s + other);
+    QCOMPARE(panel(0), countText(4));
+    QVERIFY(m_boxes->shown.isEmpty());
+}
+
+void tst_MainWindow::exitClosesWithoutWriting()
+{
+    writeConfig("[BD]\r\nPathToBD=" + QFile::encodeName(m_db) + "\r\n");
+    start();
+    QFile config(m_config);
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    const QByteArray before = config.readAll();
+    config.close();
+
+    frm_Main->mm_Exit->trigger();
+    QVERIFY(!frm_Main->isVisible());
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    QCOMPARE(config.readAll(), before);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), (QStringList{u"morvel.INI"_s, u"stock.mdb"_s}));
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
