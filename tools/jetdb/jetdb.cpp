@@ -92,7 +92,8 @@ Table::Table(std::string name, std::vector<Column> columns)
         const Column &c = m_columns[i];
         const std::string what = "table \"" + m_name + "\", column";
         checkName(what, c.name);
-        if (!seen.insert(text::foldedUtf8(c.name)).second)
+        m_foldedNames.push_back(text::foldedUtf8(c.name));
+        if (!seen.insert(m_foldedNames.back()).second)
             throw Error(what + " \"" + c.name + "\" is defined twice");
         if (c.type == Type::Text && (c.textLength < 1 || c.textLength > 255))
             throw Error(what + " \"" + c.name + "\": text size " + std::to_string(c.textLength)
@@ -110,8 +111,8 @@ Table::Table(std::string name, std::vector<Column> columns)
 int Table::columnIndex(const std::string &name) const
 {
     const std::u16string key = text::foldedUtf8(name);
-    for (std::size_t i = 0; i < m_columns.size(); ++i)
-        if (text::foldedUtf8(m_columns[i].name) == key)
+    for (std::size_t i = 0; i < m_foldedNames.size(); ++i)
+        if (m_foldedNames[i] == key)
             return int(i);
     return -1;
 }
@@ -169,7 +170,7 @@ void Table::checkValue(const Column &c, const Value &v) const
     case Type::DateTime:
         if (const auto *d = std::get_if<Date>(&v)) {
             // Access covers the years 100 to 9999.
-            if (!std::isfinite(d->days) || d->days < -657434.0 || d->days >= 2958466.0)
+            if (!std::isfinite(d->days) || d->days <= -657435.0 || d->days >= 2958466.0)
                 fail("date out of range");
         } else {
             wrongType();

@@ -94,6 +94,7 @@ private:
     std::string m_name;
     std::vector<Column> m_columns;
     std::vector<Row> m_rows;
+    std::vector<std::u16string> m_foldedNames;  // for lookups by name
     std::int64_t m_lastAutoNumber = 0;
     int m_autoColumn = -1;
     int m_narrowCodePage = 0;  // Jet 3: text must be representable in this code page
