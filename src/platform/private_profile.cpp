@@ -203,12 +203,16 @@ KeyPlace locate(const ProfileFile &pf, const QString &section, const QString &ke
     return place;
 }
 
+// Enclosed in one pair of matching double or single quotes.
+bool isQuoted(const QString &value)
+{
+    return value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
+        && value.back() == value.front();
+}
+
 QString unquoted(const QString &value)
 {
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
-        && value.back() == value.front())
-        return value.sliced(1, value.size() - 2);
-    return value;
+    return isQuoted(value) ? value.sliced(1, value.size() - 2) : value;
 }
 
 // Cuts to kMaxValueLength characters without splitting a surrogate pair.
@@ -225,9 +229,7 @@ QString cut(const QString &value)
 QString storedValue(const QString &value)
 {
     const bool blankEnds = !value.isEmpty() && (isBlank(value.front()) || isBlank(value.back()));
-    const bool quoted = value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
-        && value.back() == value.front();
-    return (blankEnds || quoted) ? u'"' + value + u'"' : value;
+    return (blankEnds || isQuoted(value)) ? u'"' + value + u'"' : value;
 }
 
 QByteArray lineEnding(const QByteArray &bytes)
