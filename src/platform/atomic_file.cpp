@@ -46,8 +46,10 @@ bool writeAll(int fd, const QByteArray &bytes)
 bool replaceFileContents(const QString &file, const QByteArray &bytes, QString *error)
 {
     QFileInfo target(file);
-    if (target.isSymLink())
-        target = QFileInfo(target.symLinkTarget());
+    if (target.isSymLink()) {
+        const QString canonical = target.canonicalFilePath();   // empty when the link dangles
+        target = QFileInfo(canonical.isEmpty() ? target.symLinkTarget() : canonical);
+    }
     const QByteArray finalName = QFile::encodeName(target.absoluteFilePath());
     const QByteArray prefix = QFile::encodeName(target.absolutePath()) + "/."
         + QFile::encodeName(target.fileName()) + '.';

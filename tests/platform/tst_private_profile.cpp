@@ -22,6 +22,7 @@ private slots:
     void unreadableFiles_data();
     void unreadableFiles();
     void hugeOrBinaryFiles();
+    void linkAndPermissionsKept();
     void configFileName_data();
     void configFileName();
 
@@ -270,6 +271,25 @@ void tst_PrivateProfile::hugeOrBinaryFiles()
     QVERIFY_THROWS_EXCEPTION(ProfileError, readProfileString(m_file, "BD", "PathToBD"));
     QVERIFY_THROWS_EXCEPTION(ProfileError, writeProfileString(m_file, "BD", "PathToBD", "/x"));
     QCOMPARE(QFileInfo(m_file).size(), 100 * 1024 * 1024);
+}
+
+// A configuration file reached through a link stays a link, and the file
+// it points to keeps its permissions.
+void tst_PrivateProfile::linkAndPermissionsKept()
+{
+    QVERIFY(QDir(m_dir->path()).mkdir("real"));
+    const QString real = m_dir->filePath("real/settings.ini");
+    store(real, "[BD]\nPathToBD=/old\n");
+    const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(real, mode));
+    QVERIFY(QFile::link("real/settings.ini", m_file));
+
+    writeProfileString(m_file, "BD", "PathToBD", "/new");
+    QVERIFY(QFileInfo(m_file).isSymLink());
+    QCOMPARE(contents(real), QByteArray("[BD]\nPathToBD=/new\n"));
+    const auto ownerGroupOther = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+        | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    QCOMPARE(QFile::permissions(real) & ownerGroupOther, mode);
 }
 
 void tst_PrivateProfile::configFileName_data()
