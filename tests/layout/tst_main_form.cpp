@@ -1,6 +1,12 @@
 // The main window as the form lays it out: names, captions, states, places,
 // fonts and colours, anchoring, focus order and the tool strips' behaviour.
-#include "ui_frm_Main.h"
+#include "DM_Unit.h"
+#include "data_source.h"
+#include "dataset.h"
+#include "fake_message_boxes.h"
+#include "frm_Main_Unit.h"
+#include "startup.h"
+#include "stock_file.h"
 
 #include "db_grid.h"
 #include "form_font.h"
@@ -9,7 +15,9 @@
 #include "speed_button.h"
 #include "status_bar.h"
 
+#include <QFile>
 #include <QHelpEvent>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -27,15 +35,25 @@ constexpr int kPages = 5;
 const char *const kPageNames[kPages] = {"tbst_P1_Sverla", "tbst_P_Frezyi", "tbst_P_Derj_Plast", "tbst_P_Plastinyi",
                                         "tbst_P3_People"};
 
+// The program's main window, created as at start-up (hidden, bound to the
+// data module) with a configuration file that names no database.
 struct Form {
-    QMainWindow window;
-    Ui::Tfrm_Main ui;
-    Form()
+    FakeMessageBoxes boxes;
+    QTemporaryDir dir;
+    QMainWindow *window;
+    explicit Form(const QString &database = {})
     {
-        ui.setupUi(&window);
-        prepareForm(&window);
+        const QString config = dir.filePath(QStringLiteral("morvel.INI"));
+        if (!database.isEmpty()) {
+            QFile ini(config);
+            if (ini.open(QIODevice::WriteOnly))
+                ini.write("[BD]\r\nPathToBD=" + database.toLocal8Bit() + "\r\n");
+        }
+        createSingletons(config);
+        window = frm_Main;
     }
-    template <class T = QWidget> T *get(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
+    ~Form() { destroySingletons(); }
+    template <class T = QWidget> T *get(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
 };
 
 QColor rgb(const char *hex) { return QColor(QLatin1String(hex)); }
@@ -50,7 +68,7 @@ private slots:
     void init()
     {
         f = std::make_unique<Form>();
-        f->window.resize(1197, 661);
+        f->window->resize(1197, 661);
     }
     void cleanup() { f.reset(); }
 
@@ -75,6 +93,7 @@ private slots:
     void hintsNeverShown();
     void stickyFilterToggle();
     void statusBar();
+    void boundToSampleStock();
 };
 
 void tst_MainForm::components_data()
@@ -117,10 +136,11 @@ void tst_MainForm::components()
 {
     QFETCH(QString, name);
     QFETCH(QString, className);
-    QObject *o = f->window.findChild<QObject *>(name);
+    QObject *o = f->window->findChild<QObject *>(name);
     QVERIFY2(o, qPrintable(name));
     QVERIFY2(o->inherits(className.toLatin1()), o->metaObject()->className());
-    QCOMPARE(f->window.objectName(), QStringLiteral("frm_Main"));
+    QCOMPARE(f->window->objectName(), QStringLiteral("frm_Main"));
+    QVERIFY(f->window->inherits("Tfrm_Main"));
 }
 
 void tst_MainForm::menu_data()
@@ -149,7 +169,7 @@ void tst_MainForm::menu()
     QFETCH(QString, caption);
     QFETCH(bool, enabled);
     QFETCH(bool, checkable);
-    auto *action = f->window.findChild<QAction *>(name);
+    auto *action = f->window->findChild<QAction *>(name);
     QVERIFY(action);
     QCOMPARE(action->text(), caption);
     QCOMPARE(action->isEnabled(), enabled);
@@ -157,7 +177,7 @@ void tst_MainForm::menu()
     QVERIFY(!action->isChecked());
     QVERIFY(action->shortcut().isEmpty());
     QVERIFY(!caption.contains(u'&'));  // no accelerator letters
-    auto *owner = f->window.findChild<QMenu *>(menu);
+    auto *owner = f->window->findChild<QMenu *>(menu);
     QVERIFY(owner && owner->actions().contains(action));
     if (!enabled) {
         // A disabled item can never be chosen.
@@ -180,15 +200,15 @@ void tst_MainForm::menuOrder()
         return out;
     };
     QMenuBar *bar = f->get<QMenuBar>("MainMenu1");
-    QCOMPARE(f->window.menuBar(), bar);
+    QCOMPARE(f->window->menuBar(), bar);
     QCOMPARE(names(bar), (QStringList{"N1", "N2", "N3", "N4"}));
     QStringList titles;
     for (QAction *a : bar->actions())
         titles << a->text();
     QCOMPARE(titles, (QStringList{"Файл", "Таблицы", "Инструменты", "Справка"}));
     QCOMPARE(names(f->get<QMenu>("N1")), (QStringList{"mm_StopPic", "N6", "mm_PathToBD", "N29", "mm_Exit"}));
-    QVERIFY(f->window.findChild<QAction *>("N6")->isSeparator());
-    QVERIFY(f->window.findChild<QAction *>("N29")->isSeparator());
+    QVERIFY(f->window->findChild<QAction *>("N6")->isSeparator());
+    QVERIFY(f->window->findChild<QAction *>("N29")->isSeparator());
     QCOMPARE(names(f->get<QMenu>("N2")), (QStringList{"mm_History_Dolg", "mm_History_Prihod", "mm_Spisanie_Hist"}));
     QCOMPARE(names(f->get<QMenu>("N3")), (QStringList{"mm_Change_Pasw"}));
     QMenu *exportMenu = f->get<QMenu>("mm_Change_Pasw");
@@ -200,7 +220,7 @@ void tst_MainForm::menuOrder()
 
 void tst_MainForm::stopPicturesFlipsBeforeHandler()
 {
-    auto *item = f->window.findChild<QAction *>("mm_StopPic");
+    auto *item = f->window->findChild<QAction *>("mm_StopPic");
     QList<bool> seen;
     QObject::connect(item, &QAction::triggered, item, [&] { seen << item->isChecked(); });
     item->trigger();
@@ -221,8 +241,8 @@ void tst_MainForm::pages()
         QCOMPARE(pc->tabText(i), captions[i]);
         QVERIFY(pc->tabIcon(i).isNull());
     }
-    QCOMPARE(f->window.centralWidget()->findChild<QTabWidget *>(), pc);
-    QCOMPARE(f->window.windowTitle(), QStringLiteral("Morvel"));
+    QCOMPARE(f->window->centralWidget()->findChild<QTabWidget *>(), pc);
+    QCOMPARE(f->window->windowTitle(), QStringLiteral("Morvel"));
 }
 
 void tst_MainForm::geometry_data()
@@ -284,15 +304,15 @@ void tst_MainForm::geometry()
 {
     QFETCH(QString, name);
     QFETCH(QRect, rect);
-    QWidget *w = f->window.findChild<QWidget *>(name);
+    QWidget *w = f->window->findChild<QWidget *>(name);
     QVERIFY(w);
     QCOMPARE(w->geometry(), rect);
 }
 
 void tst_MainForm::panelHeightsAfterLayout()
 {
-    f->window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f->window));
+    f->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->window));
     const struct { const char *page, *detail, *strip, *rest; } pages[] = {
         {"tbst_P1_Sverla", "Panel1", "Panel3", "Panel2"}, {"tbst_P_Frezyi", "Panel9", "Panel10", "Panel13"},
         {"tbst_P_Derj_Plast", "Panel11", "Panel12", "Panel14"}, {"tbst_P_Plastinyi", "Panel4", "Panel5", "Panel6"},
@@ -315,8 +335,8 @@ void tst_MainForm::panelHeightsAfterLayout()
     // The page control fills the area between menu and status bar.
     QWidget *status = f->get("StatusBar1");
     QCOMPARE(status->height(), 19);
-    QCOMPARE(status->geometry().bottom(), f->window.height() - 1);
-    QCOMPARE(pc->width(), f->window.width());
+    QCOMPARE(status->geometry().bottom(), f->window->height() - 1);
+    QCOMPARE(pc->width(), f->window->width());
 }
 
 void tst_MainForm::fontsAndColours_data()
@@ -355,7 +375,7 @@ void tst_MainForm::fontsAndColours()
     QFETCH(QString, name);
     QFETCH(QColor, colour);
     QFETCH(int, points);
-    QWidget *w = f->window.findChild<QWidget *>(name);
+    QWidget *w = f->window->findChild<QWidget *>(name);
     QVERIFY(w);
     QVERIFY(w->font().bold());
     QCOMPARE(w->font().pointSize(), points);
@@ -364,20 +384,20 @@ void tst_MainForm::fontsAndColours()
     QCOMPARE(w->palette().color(textBox ? QPalette::Text : QPalette::WindowText), colour);
     if (w->inherits("QLabel") && !name.startsWith(u"Label"))
         QCOMPARE(w->font().family(), formFontFamily());
-    QCOMPARE(f->window.font().family(), formFontFamily());
-    QCOMPARE(f->window.font().pointSize(), 8);
-    QVERIFY(!f->window.font().bold());
+    QCOMPARE(f->window->font().family(), formFontFamily());
+    QCOMPARE(f->window->font().pointSize(), 8);
+    QVERIFY(!f->window->font().bold());
 }
 
 void tst_MainForm::anchoringOnResize()
 {
-    f->window.resize(1197, 661);
-    f->window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f->window));
+    f->window->resize(1197, 661);
+    f->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->window));
     auto *pc = f->get<QTabWidget>("PageControl_Main");
     auto snapshot = [this] {
         QHash<QString, QRect> g;
-        for (QWidget *w : f->window.findChildren<QWidget *>())
+        for (QWidget *w : f->window->findChildren<QWidget *>())
             if (!w->objectName().isEmpty())
                 g.insert(w->objectName(), w->geometry());
         return g;
@@ -386,7 +406,7 @@ void tst_MainForm::anchoringOnResize()
         pc->setCurrentIndex(i);  // every page laid out once
     const QHash<QString, QRect> before = snapshot();
     const int grow = 150;
-    f->window.resize(f->window.width() + grow, f->window.height() + 60);
+    f->window->resize(f->window->width() + grow, f->window->height() + 60);
     for (int i = 0; i < kPages; ++i)
         pc->setCurrentIndex(i);
     QCoreApplication::processEvents();
@@ -427,8 +447,8 @@ void tst_MainForm::anchoringOnResize()
 
 void tst_MainForm::boundEditsRefuseTyping()
 {
-    f->window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f->window));
+    f->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->window));
     auto *pc = f->get<QTabWidget>("PageControl_Main");
     int bound = 0;
     for (int i = 0; i < kPages; ++i) {
@@ -473,8 +493,8 @@ void tst_MainForm::focusOrder()
 {
     QFETCH(int, page);
     QFETCH(QStringList, order);
-    f->window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f->window));
+    f->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->window));
     auto *pc = f->get<QTabWidget>("PageControl_Main");
     pc->setCurrentIndex(page);
     QWidget *pageWidget = pc->widget(page);
@@ -493,8 +513,8 @@ void tst_MainForm::focusOrder()
 
 void tst_MainForm::noticesHidden()
 {
-    f->window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f->window));
+    f->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->window));
     auto *pc = f->get<QTabWidget>("PageControl_Main");
     for (const char *n : {"sttx_Filter_Sverla", "StaticText1", "sttx_Filter_Derj", "StaticText3", "sttx_Filter_Dolgi"}) {
         auto *notice = f->get<QLabel>(n);
@@ -512,7 +532,7 @@ void tst_MainForm::toolButtons()
     const QHash<QString, SpeedButton::Glyph> glyphOf{{"Обновить/прочитать базу данных", SpeedButton::Refresh},
                                                      {"Найти запись", SpeedButton::Search},
                                                      {"Фильтр", SpeedButton::Filter}};
-    const auto buttons = f->window.findChildren<SpeedButton *>();
+    const auto buttons = f->window->findChildren<SpeedButton *>();
     QCOMPARE(buttons.size(), 15);
     QHash<SpeedButton::Glyph, int> perGlyph;
     for (SpeedButton *b : buttons) {
@@ -533,8 +553,8 @@ void tst_MainForm::toolButtons()
 
 void tst_MainForm::hintsNeverShown()
 {
-    f->window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f->window));
+    f->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->window));
     auto *pc = f->get<QTabWidget>("PageControl_Main");
     for (int i = 0; i < kPages; ++i) {
         pc->setCurrentIndex(i);
@@ -549,14 +569,14 @@ void tst_MainForm::hintsNeverShown()
 
 void tst_MainForm::stickyFilterToggle()
 {
-    f->window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f->window));
+    f->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->window));
     auto *pc = f->get<QTabWidget>("PageControl_Main");
     const QStringList buttons{"spbt_SVerlo_Search", "spbt_Sverlo_Filtr", "spbt_FR_Search", "spbt_FR_Filtr",
                               "spbt_Derj_Search", "spbt_Derj_Filtr", "spbt_PL_Search", "spbt_PL_Filtr",
                               "spbt_SearchRec", "spbt_Dolgi_Filtr"};
     for (const QString &name : buttons) {
-        auto *b = f->window.findChild<SpeedButton *>(name);
+        auto *b = f->window->findChild<SpeedButton *>(name);
         pc->setCurrentIndex(pc->indexOf(b->parentWidget()->parentWidget()->parentWidget()));
         const bool sticky = name == u"spbt_FR_Filtr";
         QTest::mouseClick(b, Qt::LeftButton);
@@ -570,17 +590,59 @@ void tst_MainForm::stickyFilterToggle()
 void tst_MainForm::statusBar()
 {
     auto *bar = f->get<StatusBar>("StatusBar1");
-    QCOMPARE(f->window.statusBar(), bar);
+    QCOMPARE(f->window->statusBar(), bar);
     QCOMPARE(bar->panelCount(), 3);
     QCOMPARE(bar->panelText(0), QStringLiteral("Всего сверел: 20***"));
     QCOMPARE(bar->panelText(1), QString());
     QCOMPARE(bar->panelText(2), QStringLiteral("  Morvel для программы \"Skarpa\"    Версия Morvel 0.0.2   (Сборка 0010)  "));
-    f->window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f->window));
+    f->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->window));
     QCOMPARE(bar->panel(0)->width(), 150);
     QCOMPARE(bar->panel(1)->width(), 300);
     QVERIFY(bar->panel(2)->width() > 50);
     QCOMPARE(bar->panel(2)->geometry().right() > bar->width() - 40, true);
+}
+
+void tst_MainForm::boundToSampleStock()
+{
+    f.reset();
+    QTemporaryDir data;
+    const QString file = data.filePath(QStringLiteral("stock.mdb"));
+    StockFile().addSample().write(file);
+    f = std::make_unique<Form>(file);
+    f->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->window));
+    QVERIFY(DM->dtset_Sverla->active());
+
+    auto expected = [](QWidget *w) {
+        const db::DataSet *ds = DM->dataSourceByName(w->property("dataSource").toString())->dataSet();
+        const db::Field *field = ds->findField(w->property("dataField").toString());
+        return field ? ds->displayText(ds->currentRow(), field->index()) : QStringLiteral("<no field>");
+    };
+    auto shown = [](QWidget *w) { return w->property(w->inherits("QLineEdit") ? "text" : "plainText").toString(); };
+    const QStringList grids{"dbgr_Sverlo", "dbgr_Frezy", "dbgr_Derj_PL", "dbgr_Plastinyi", "dbgrid_Dolgi"};
+    int filled = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (QWidget *w : f->window->findChildren<QWidget *>()) {
+            if (w->property("dataField").toString().isEmpty())
+                continue;
+            QCOMPARE(shown(w), expected(w));
+            filled += !shown(w).isEmpty();
+        }
+        // Move every grid to its second record; the edits follow.
+        for (const QString &name : grids) {
+            auto *grid = f->window->findChild<DBGrid *>(name);
+            QVERIFY(grid->dataSource());
+            QCOMPARE(grid->columnsInDisplayOrder().size(),
+                     int(std::count_if(grid->dataSource()->dataSet()->fields().begin(),
+                                       grid->dataSource()->dataSet()->fields().end(),
+                                       [](const db::Field *fld) { return fld->visible(); })));
+            if (grid->model()->rowCount() > 1)
+                grid->setCurrentIndex(grid->model()->index(1, grid->columnsInDisplayOrder().first()));
+            QCOMPARE(grid->dataSource()->dataSet()->currentRow(), grid->model()->rowCount() > 1 ? 1 : 0);
+        }
+    }
+    QVERIFY2(filled > 10, qPrintable(QString::number(filled)));
 }
 
 QTEST_MAIN(tst_MainForm)
