@@ -16,6 +16,8 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTabWidget>
 
@@ -123,8 +125,21 @@ void Tfrm_Main::showEvent(QShowEvent *event)
     if (m_formShown)
         return;
     m_formShown = true;
+    centreOnDesktop();
     // An error ends FormShow there; the window is shown all the same.
     runReportingErrors([this] { FormShow(); });
+}
+
+// Centred on the area spanned by all monitors, not on one of them.
+void Tfrm_Main::centreOnDesktop()
+{
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect desktop = screen->virtualGeometry();
+    QRect frame = frameGeometry();
+    frame.moveCenter(desktop.center());
+    move(frame.topLeft());
 }
 
 void Tfrm_Main::FormCreate()

@@ -67,6 +67,7 @@ protected:
 private:
     void connectHandlers();
     void setActivePage(int index);
+    void centreOnDesktop();
 
     QString m_configFile;
     bool m_formShown = false;

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -204,6 +205,8 @@ void tst_MainWindow::startUp()
     start();
     compareBoxes(boxes);
     QVERIFY(frm_Main->isVisible());
+    const QPoint offCentre = frm_Main->frameGeometry().center() - frm_Main->screen()->virtualGeometry().center();
+    QVERIFY2(offCentre.manhattanLength() <= 2, "the main window is not centred on the desktop");
     QCOMPARE(frm_Main->FPathToBD, path);
     QCOMPARE(panel(1), u"Файл БД :  "_s + path);
     QCOMPARE(frm_Main->PageControl_Main->currentIndex(), page);
