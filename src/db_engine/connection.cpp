@@ -12,7 +12,7 @@
 namespace db {
 
 struct Connection::Snapshot {
-    std::unique_ptr<MdbFile> file;
+    std::shared_ptr<MdbFile> file;   // shared with results, which read memos from it
     std::unique_ptr<SqlStore> store;
     QSet<QString> loaded;   // lower-case names of the tables copied into the store
 };
@@ -74,7 +74,7 @@ void Connection::open()
     file.close();
 
     auto snapshot = std::make_unique<Snapshot>();
-    snapshot->file = std::make_unique<MdbFile>(std::move(contents), path);
+    snapshot->file = std::make_shared<MdbFile>(std::move(contents), path);
     snapshot->store = std::make_unique<SqlStore>();
     m_snapshot = std::move(snapshot);
 }
@@ -88,7 +88,7 @@ ResultTable Connection::execute(const QString &sql) const
     ResultTable result;
     for (;;) {
         QString missing;
-        if (m_snapshot->store->query(sql, result, missing))
+        if (m_snapshot->store->query(sql, result, missing, m_snapshot->file))
             return result;
         const QString key = missing.toLower();
         if (!m_snapshot->file->hasTable(missing) || m_snapshot->loaded.contains(key))

@@ -241,7 +241,7 @@ const std::vector<double> &DataSet::sortKey(int column)
     const int n = t.rowCount();
     const ColumnKind kind = t.columns[column].kind;
     std::vector<double> key(std::size_t(n), -std::numeric_limits<double>::infinity());
-    const bool isText = !t.data.empty() && t.data[column].storage == ColumnValues::Storage::Text;
+    const bool isText = kind == ColumnKind::Text || kind == ColumnKind::Memo || kind == ColumnKind::Guid;
     if (isText) {
         std::vector<int> present;
         std::vector<QCollatorSortKey> keys;
@@ -252,7 +252,7 @@ const std::vector<double> &DataSet::sortKey(int column)
             if (t.isNull(r, column))
                 continue;
             present.push_back(r);
-            keys.push_back(collator.sortKey(t.textAt(r, column).toString()));
+            keys.push_back(collator.sortKey(t.value(r, column).toString()));
         }
         std::vector<int> byKey(present.size());
         std::iota(byKey.begin(), byKey.end(), 0);

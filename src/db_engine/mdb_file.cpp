@@ -106,6 +106,12 @@ struct MdbFile::Private {
     QHash<QString, MdbCatalogEntry *> tables;   // lower-case name -> entry
     QStringList names;
 
+    ~Private()
+    {
+        if (mdb)
+            mdb_close(mdb);
+    }
+
     [[noreturn]] void damaged(const QString &why) const
     {
         throw Error(QStringLiteral("The database '%1' is damaged and cannot be read (%2).").arg(path, why));
@@ -118,6 +124,7 @@ struct MdbFile::Private {
     }
 
     QByteArray readLongValue(const unsigned char *field, int size, bool &ok);
+    QString longText(const QByteArray &raw, bool jet3, int codePage) const;
 };
 
 MdbFile::MdbFile(QByteArray contents, const QString &path)
@@ -163,11 +170,7 @@ MdbFile::MdbFile(QByteArray contents, const QString &path)
     }
 }
 
-MdbFile::~MdbFile()
-{
-    if (d->mdb)
-        mdb_close(d->mdb);
-}
+MdbFile::~MdbFile() = default;
 
 QStringList MdbFile::userTables() const { return d->names; }
 
@@ -178,6 +181,43 @@ bool MdbFile::hasTable(const QString &name) const { return d->tables.contains(na
 // chain of rows each starting with the pointer to the next. Chains are
 // followed only as far as the stated length and never longer than the file,
 // so a damaged pointer cannot loop forever.
+QString MdbFile::Private::longText(const QByteArray &raw, bool jet3, int codePage) const
+{
+    return jet3 ? decodeCodePage(raw.constData(), raw.size(), codePage)
+                : decodeJet4Text(reinterpret_cast<const unsigned char *>(raw.constData()), int(raw.size()));
+}
+
+// A reference packs the field's page, its start in the page and its size.
+namespace {
+constexpr int kRefBits = 13;
+qint64 longValueReference(quint32 page, int start, int size)
+{
+    return (qint64(page) << (2 * kRefBits)) | (qint64(start) << kRefBits) | qint64(size);
+}
+} // namespace
+
+bool MdbFile::readsLongValuesLater() const
+{
+    return d->mdb->f->db_key == 0;
+}
+
+QVariant MdbFile::readLongValue(qint64 reference, ColumnKind kind) const
+{
+    const quint32 page = quint32(reference >> (2 * kRefBits));
+    const int start = int((reference >> kRefBits) & ((1 << kRefBits) - 1));
+    const int size = int(reference & ((1 << kRefBits) - 1));
+    if (page >= d->pageCount || start + size > d->pageSize)
+        return {};
+    const auto *field = reinterpret_cast<const unsigned char *>(d->contents.constData()) + qsizetype(page) * d->pageSize + start;
+    bool ok = false;
+    const QByteArray raw = d->readLongValue(field, size, ok);
+    if (!ok)
+        return {};
+    if (kind == ColumnKind::OLE)
+        return raw;
+    return d->longText(raw, m_jet3, m_codePage);
+}
+
 QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size, bool &ok)
 {
     ok = false;
@@ -262,6 +302,7 @@ void MdbFile::readTable(const QString &name,
     const int rowCountOffset = mdb->fmt->row_count_offset;
     std::vector<MdbField> fields(numCols);
     std::vector<StoredValue> values(numCols);
+    const bool lazy = readsLongValuesLater();
 
     mdb_rewind_table(table);
     while (mdb_read_next_dpg(table)) {
@@ -348,13 +389,13 @@ void MdbFile::readTable(const QString &name,
                     break;
                 case MDB_MEMO:
                 case MDB_OLE: {
-                    // The value head must be copied: reading the long value
-                    // pages reuses libmdb's second page buffer only, but be safe.
-                    unsigned char head[MDB_MEMO_OVERHEAD + 4096];
-                    const int copied = std::min<int>(size, int(sizeof head));
-                    std::memcpy(head, p, size_t(copied));
+                    if (lazy) {
+                        v.kind = StoredValue::Kind::LongValue;
+                        v.integer = longValueReference(table->cur_phys_pg, f.start, size);
+                        break;
+                    }
                     bool ok = false;
-                    const QByteArray raw = d->readLongValue(head, copied, ok);
+                    const QByteArray raw = d->readLongValue(p, size, ok);
                     if (!ok)
                         break;
                     if (col->col_type == MDB_OLE) {
@@ -362,9 +403,7 @@ void MdbFile::readTable(const QString &name,
                         v.bytes = raw;
                     } else {
                         v.kind = StoredValue::Kind::Text;
-                        const auto *bytes = reinterpret_cast<const unsigned char *>(raw.constData());
-                        v.text = m_jet3 ? decodeCodePage(raw.constData(), raw.size(), m_codePage)
-                                        : decodeJet4Text(bytes, int(raw.size()));
+                        v.text = d->longText(raw, m_jet3, m_codePage);
                     }
                     break;
                 }

@@ -29,19 +29,19 @@ struct StoredColumn {
 
 // One decoded value; `kind` says which member holds it.
 struct StoredValue {
-    enum class Kind { Null, Integer, Real, Text, Bytes } kind = Kind::Null;
+    enum class Kind { Null, Integer, Real, Text, Bytes, LongValue } kind = Kind::Null;  // LongValue: `integer` is a reference
     qint64 integer = 0;
     double real = 0;
     QString text;
     QByteArray bytes;
 };
 
-class MdbFile {
+class MdbFile : public LongValueReader {
 public:
     // Throws Error: "Unrecognized database format '<path>'." for what is not
     // a Jet 3/Jet 4 database, a damage message when the catalog is unreadable.
     MdbFile(QByteArray contents, const QString &path);
-    ~MdbFile();
+    ~MdbFile() override;
     MdbFile(const MdbFile &) = delete;
     MdbFile &operator=(const MdbFile &) = delete;
 
@@ -56,6 +56,12 @@ public:
     void readTable(const QString &name,
                    const std::function<void(const std::vector<StoredColumn> &)> &columns,
                    const std::function<void(std::vector<StoredValue> &)> &row);
+
+    // Memo and OLE values are handed out as references (where their field
+    // lies in the file) and read whole when asked for. Encrypted files, whose
+    // pages cannot be read in place, get their values at once.
+    bool readsLongValuesLater() const;
+    QVariant readLongValue(qint64 reference, ColumnKind kind) const override;
 
 private:
     struct Private;

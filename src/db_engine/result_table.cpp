@@ -63,6 +63,7 @@ void ColumnValues::reserve(std::size_t rows)
     case Storage::Real: reals.reserve(rows); break;
     case Storage::Text: offsets.reserve(rows + 1); break;
     case Storage::Bytes: bytes.reserve(rows); break;
+    case Storage::LongValue: references.reserve(rows); break;
     case Storage::Variant: variants.reserve(rows); break;
     }
 }
@@ -128,6 +129,8 @@ QVariant ResultTable::value(int row, int column) const
         return QVariant(textAt(row, column).toString());
     case ColumnValues::Storage::Bytes:
         return QVariant(c.bytes[row]);
+    case ColumnValues::Storage::LongValue:
+        return longValues ? longValues->readLongValue(c.references[row], columns[column].kind) : QVariant();
     case ColumnValues::Storage::Variant:
         return c.variants[row];
     }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace db {
@@ -27,9 +28,17 @@ struct ResultColumn {
     ColumnKind kind = ColumnKind::Unknown;
 };
 
+// Reads memo and OLE values when they are first asked for; a query's rows
+// then carry only a reference to where each value is stored.
+class LongValueReader {
+public:
+    virtual ~LongValueReader() = default;
+    virtual QVariant readLongValue(qint64 reference, ColumnKind kind) const = 0;  // QString or QByteArray
+};
+
 // One column's values. Which array is used follows from the column's kind.
 struct ColumnValues {
-    enum class Storage { Integer, Real, Text, Bytes, Variant };
+    enum class Storage { Integer, Real, Text, Bytes, LongValue, Variant };
     Storage storage = Storage::Variant;
     std::vector<std::uint8_t> nulls;        // 1 = NULL, one per row
     std::vector<qint32> integers;           // Integer
@@ -37,6 +46,7 @@ struct ColumnValues {
     std::vector<char16_t> chars;            // Text: all values back to back
     std::vector<quint32> offsets;           // Text: start of each value, plus the end
     std::vector<QByteArray> bytes;          // Bytes
+    std::vector<qint64> references;         // LongValue: for the table's LongValueReader
     std::vector<QVariant> variants;         // Variant (columns of no declared kind)
 
     static Storage storageFor(ColumnKind kind);
@@ -62,6 +72,7 @@ public:
     // implementation detail, public for the engine
     std::vector<std::vector<QVariant>> rows;  // hand-built tables only
     std::vector<ColumnValues> data;           // what the engine fills
+    std::shared_ptr<const LongValueReader> longValues;
     int dataRows = 0;
 };
 

@@ -25,7 +25,10 @@ constexpr KindType kKindTypes[] = {
     {ColumnKind::Text, "TEXT"},            {ColumnKind::Memo, "MEMOTEXT"},
     {ColumnKind::Binary, "BINARYBLOB"},    {ColumnKind::OLE, "OLEBLOB"},
     {ColumnKind::Guid, "GUIDTEXT"},        {ColumnKind::Unknown, "UNKNOWNBLOB"},
+    // Memo and OLE values left in the file, held as references.
+    {ColumnKind::Memo, "MEMOREFINT"},      {ColumnKind::OLE, "OLEREFINT"},
 };
+constexpr char kRowKeyType[] = "INTEGER";   // an ID column stored as SQLite's row key
 constexpr char kCollation[] = "JETTEXT";
 
 const char *declaredType(ColumnKind kind)
@@ -34,6 +37,11 @@ const char *declaredType(ColumnKind kind)
         if (t.kind == kind)
             return t.declared;
     return "UNKNOWNBLOB";
+}
+
+bool isReference(const char *declared)
+{
+    return declared && (qstricmp(declared, "MEMOREFINT") == 0 || qstricmp(declared, "OLEREFINT") == 0);
 }
 
 ColumnKind kindOfDeclared(const char *declared)
@@ -134,14 +142,29 @@ SqlStore::~SqlStore()
     sqlite3_close(m_db);
 }
 
+// A column named ID holding unique integers becomes the table's row key, so
+// that joins on it look rows up directly instead of building an index for
+// every query. When its values turn out not to be unique (or NULL), the table
+// is loaded again as it is.
 void SqlStore::load(MdbFile &file, const QString &table)
 {
+    try {
+        loadRows(file, table, true);
+    } catch (const Error &) {
+        loadRows(file, table, false);
+    }
+}
+
+void SqlStore::loadRows(MdbFile &file, const QString &table, bool idIsRowKey)
+{
     Statement insert;
+    bool rowKeyUsed = false;
     auto fail = [&](const char *what) {
         throw Error(QStringLiteral("Cannot load table '%1': %2 (%3).")
                         .arg(table, QString::fromLatin1(what), QString::fromUtf8(sqlite3_errmsg(m_db))));
     };
-    std::vector<ColumnKind> kinds;
+    const bool references = file.readsLongValuesLater();
+    QHash<QString, ColumnKind> kinds;
     sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
     try {
         file.readTable(
@@ -149,11 +172,24 @@ void SqlStore::load(MdbFile &file, const QString &table)
             [&](const std::vector<StoredColumn> &columns) {
                 QStringList defs;
                 for (const StoredColumn &c : columns) {
-                    QString def = quoted(c.name) + QLatin1Char(' ') + QLatin1String(declaredType(c.kind));
-                    if (c.kind == ColumnKind::Text || c.kind == ColumnKind::Memo)
+                    const char *type = declaredType(c.kind);
+                    if (references && c.kind == ColumnKind::Memo)
+                        type = "MEMOREFINT";
+                    else if (references && c.kind == ColumnKind::OLE)
+                        type = "OLEREFINT";
+                    QString def = quoted(c.name) + QLatin1Char(' ');
+                    const bool integer = c.kind == ColumnKind::AutoIncrement || c.kind == ColumnKind::Integer32
+                        || c.kind == ColumnKind::Integer16 || c.kind == ColumnKind::Byte;
+                    if (idIsRowKey && !rowKeyUsed && integer && c.name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0) {
+                        def += QLatin1String(kRowKeyType) + QLatin1String(" PRIMARY KEY");
+                        rowKeyUsed = true;
+                    } else {
+                        def += QLatin1String(type);
+                    }
+                    if (c.kind == ColumnKind::Text || (c.kind == ColumnKind::Memo && !references))
                         def += QLatin1String(" COLLATE ") + QLatin1String(kCollation);
                     defs << def;
-                    kinds.push_back(c.kind);
+                    kinds.insert(c.name.toLower(), c.kind);
                 }
                 const QString create = QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table), defs.join(QLatin1Char(',')));
                 if (sqlite3_exec(m_db, create.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -171,7 +207,8 @@ void SqlStore::load(MdbFile &file, const QString &table)
                     const int at = int(i) + 1;
                     switch (v.kind) {
                     case StoredValue::Kind::Null: sqlite3_bind_null(insert.s, at); break;
-                    case StoredValue::Kind::Integer: sqlite3_bind_int64(insert.s, at, v.integer); break;
+                    case StoredValue::Kind::Integer:
+                    case StoredValue::Kind::LongValue: sqlite3_bind_int64(insert.s, at, v.integer); break;
                     case StoredValue::Kind::Real: sqlite3_bind_double(insert.s, at, v.real); break;
                     case StoredValue::Kind::Text:
                         sqlite3_bind_text16(insert.s, at, v.text.utf16(), int(v.text.size() * 2), SQLITE_STATIC);
@@ -186,13 +223,33 @@ void SqlStore::load(MdbFile &file, const QString &table)
                 sqlite3_reset(insert.s);
             });
     } catch (...) {
+        sqlite3_finalize(insert.s);
+        insert.s = nullptr;
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
     sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    m_kinds.insert(table.toLower(), kinds);
 }
 
-bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTable)
+// The Jet kind of a result column declared INTEGER (a row-key ID), found
+// through the table column it comes from.
+ColumnKind SqlStore::originKind(void *statement, int column) const
+{
+    auto *stmt = static_cast<sqlite3_stmt *>(statement);
+    const char *table = sqlite3_column_table_name(stmt, column);
+    const char *origin = sqlite3_column_origin_name(stmt, column);
+    if (table && origin) {
+        const ColumnKind kind = m_kinds.value(QString::fromUtf8(table).toLower())
+                                    .value(QString::fromUtf8(origin).toLower(), ColumnKind::Unknown);
+        if (kind != ColumnKind::Unknown)
+            return kind;
+    }
+    return ColumnKind::Integer32;
+}
+
+bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTable,
+                     const std::shared_ptr<const LongValueReader> &longValues)
 {
     Statement stmt;
     const void *tail = nullptr;
@@ -215,12 +272,16 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
 
     const int columnCount = sqlite3_column_count(stmt.s);
     result = ResultTable();
+    result.longValues = longValues;
     result.columns.resize(columnCount);
     result.data.resize(columnCount);
     for (int c = 0; c < columnCount; ++c) {
         result.columns[c].name = QString::fromUtf16(static_cast<const char16_t *>(sqlite3_column_name16(stmt.s, c)));
-        result.columns[c].kind = kindOfDeclared(sqlite3_column_decltype(stmt.s, c));
-        result.data[c].storage = ColumnValues::storageFor(result.columns[c].kind);
+        const char *declared = sqlite3_column_decltype(stmt.s, c);
+        result.columns[c].kind = declared && qstricmp(declared, kRowKeyType) == 0 ? originKind(stmt.s, c)
+                                                                                 : kindOfDeclared(declared);
+        result.data[c].storage = isReference(declared) ? ColumnValues::Storage::LongValue
+                                                       : ColumnValues::storageFor(result.columns[c].kind);
         if (result.data[c].storage == ColumnValues::Storage::Text)
             result.data[c].offsets.push_back(0);
     }
@@ -252,6 +313,9 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
                     col.chars.insert(col.chars.end(), text, text + units);
                 }
                 col.offsets.push_back(quint32(col.chars.size()));
+                break;
+            case ColumnValues::Storage::LongValue:
+                col.references.push_back(null ? 0 : sqlite3_column_int64(stmt.s, c));
                 break;
             case ColumnValues::Storage::Bytes:
                 col.bytes.push_back(null ? QByteArray()

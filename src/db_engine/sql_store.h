@@ -8,7 +8,9 @@
 #include "mdb_file.h"
 #include "result_table.h"
 
+#include <QHash>
 #include <QString>
+#include <memory>
 
 struct sqlite3;
 
@@ -26,10 +28,16 @@ public:
 
     // Runs one read-only statement. When it names a table that is not yet
     // loaded, `missingTable` is set and nothing is thrown; other failures throw.
-    bool query(const QString &sql, ResultTable &result, QString &missingTable);
+    // Memo and OLE references in the result are read through `longValues`.
+    bool query(const QString &sql, ResultTable &result, QString &missingTable,
+               const std::shared_ptr<const LongValueReader> &longValues = {});
 
 private:
+    void loadRows(MdbFile &file, const QString &table, bool idIsRowKey);
+    ColumnKind originKind(void *statement, int column) const;
+
     sqlite3 *m_db = nullptr;
+    QHash<QString, QHash<QString, ColumnKind>> m_kinds;   // lower-case table -> lower-case column -> kind
 };
 
 } // namespace db

@@ -69,7 +69,7 @@ void tst_ValueReading::initTestCase()
          std::nextafter(1.0, 2.0), jetdb::Date::fromCivil(2024, 2, 29, 23, 59, 59), text(QStringLiteral("ABC abc")),
          text(longMemo(3000))},
         {5, false, std::int64_t(1), std::int64_t(-1), std::int64_t(-1), jetdb::Currency{125000}, 1e30,
-         -1.7976931348623157e308, jetdb::Date::fromCivil(1899, 12, 30), text(longMemo(255)), text(longMemo(64))},
+         -1.7976931348623157e308, jetdb::Date::fromCivil(1899, 12, 30), text(longMemo(120)), text(longMemo(64))},
     };
     for (auto format : {jetdb::Format::Jet4, jetdb::Format::Jet3}) {
         jetdb::Database db(format, 1251);
