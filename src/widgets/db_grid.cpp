@@ -144,17 +144,33 @@ protected:
         p->save();
         p->fillRect(rect, buttonFace(m_grid));
         drawRaisedEdges(p, rect, palette());
-        if (m_grid->currentIndex().isValid() && logical == m_grid->currentIndex().row()) {
-            const QPoint c = rect.center();
-            const QPolygon triangle({QPoint(c.x() - 2, c.y() - 4), QPoint(c.x() + 2, c.y()), QPoint(c.x() - 2, c.y() + 4)});
-            p->setPen(Qt::NoPen);
-            p->setBrush(m_grid->palette().color(QPalette::WindowText));
-            p->drawPolygon(triangle);
-        }
+        if (m_grid->currentIndex().isValid() && logical == m_grid->currentIndex().row())
+            drawTriangle(p, rect);
         p->restore();
     }
 
+    void paintEvent(QPaintEvent *e) override
+    {
+        QHeaderView::paintEvent(e);
+        if (!m_grid->showsBlankRow())
+            return;
+        QPainter p(viewport());
+        const QRect rect(0, 0, viewport()->width(), m_grid->rowHeight());
+        p.fillRect(rect, buttonFace(m_grid));
+        drawRaisedEdges(&p, rect, palette());
+        drawTriangle(&p, rect);
+    }
+
 private:
+    void drawTriangle(QPainter *p, const QRect &rect) const
+    {
+        const QPoint c = rect.center();
+        const QPolygon triangle({QPoint(c.x() - 2, c.y() - 4), QPoint(c.x() + 2, c.y()), QPoint(c.x() - 2, c.y() + 4)});
+        p->setPen(Qt::NoPen);
+        p->setBrush(m_grid->palette().color(QPalette::WindowText));
+        p->drawPolygon(triangle);
+    }
+
     DBGrid *m_grid;
 };
 
@@ -339,16 +355,19 @@ void DBGrid::paintCell(QPainter *painter, const QRect &rect, const QModelIndex &
 {
     if (!m_source || index.model() != m_source)
         return;
-    const int column = index.column();
-    db::Field *field = columnField(column);
     const QModelIndex current = currentIndex();
     int state = 0;
     if (current.isValid() && current.row() == index.row())
         state |= gdSelected;
     if (hasFocus() && current == index)
         state |= gdFocused;
+    paintCellAt(painter, rect, index.row(), index.column(), state);
+}
 
-    db::DataSet::ActiveRow presented(m_source->dataSet(), index.row());
+void DBGrid::paintCellAt(QPainter *painter, const QRect &rect, int row, int column, int state) const
+{
+    db::Field *field = columnField(column);
+    db::DataSet::ActiveRow presented(m_source->dataSet(), row);
     painter->save();
     GridCanvas canvas{font(), palette().color(QPalette::Text), palette().color(QPalette::Base)};
     if (state & gdSelected) {
@@ -362,6 +381,40 @@ void DBGrid::paintCell(QPainter *painter, const QRect &rect, const QModelIndex &
         m_drawColumnCell(const_cast<DBGrid *>(this), painter, rect, column, field, state, columnCanvas);
     }
     painter->restore();
+}
+
+bool DBGrid::showsBlankRow() const
+{
+    return m_source && model() == m_source && m_source->dataSet()->active() && m_source->rowCount() == 0;
+}
+
+int DBGrid::rowHeight() const
+{
+    return verticalHeader()->defaultSectionSize();
+}
+
+void DBGrid::paintEvent(QPaintEvent *event)
+{
+    QTableView::paintEvent(event);
+    if (!showsBlankRow())
+        return;
+    QPainter p(viewport());
+    const int line = showGrid() ? 1 : 0;
+    const QColor gridColor = QColor::fromRgba(
+        static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, nullptr, this)));
+    const QList<int> columns = columnsInDisplayOrder();
+    for (int c : columns) {
+        const QRect cell(columnViewportPosition(c), 0, columnWidth(c) - line, rowHeight() - line);
+        int state = gdSelected;
+        if (hasFocus() && c == columns.first())
+            state |= gdFocused;
+        paintCellAt(&p, cell, -1, c, state);
+        if (line) {
+            p.setPen(gridColor);
+            p.drawLine(cell.topRight() + QPoint(1, 0), cell.bottomRight() + QPoint(1, 1));
+            p.drawLine(cell.bottomLeft() + QPoint(0, 1), cell.bottomRight() + QPoint(1, 1));
+        }
+    }
 }
 
 void DBGrid::defaultDrawColumnCell(QPainter *painter, const QRect &rect, int, db::Field *field,

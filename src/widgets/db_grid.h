@@ -59,18 +59,25 @@ public:
     // with the painted row presented by the data set. Used by the item delegate.
     void paintCell(QPainter *painter, const QRect &rect, const QModelIndex &index) const;
 
+    // An open data set without records shows one blank row, which counts as
+    // the current row (painted through the hook like any other).
+    bool showsBlankRow() const;
+    int rowHeight() const;
+
 signals:
     // A left-button click on a column's title cell (not the indicator corner,
     // not a resize drag).
     void titleClick(int column);
 
 protected:
+    void paintEvent(QPaintEvent *event) override;
     bool focusNextPrevChild(bool next) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
     void rebuildColumns();
+    void paintCellAt(QPainter *painter, const QRect &rect, int row, int column, int state) const;
     void onModelAboutToBeReset();
     void onModelReset();
     void followDataSet(int row);

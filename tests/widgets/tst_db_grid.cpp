@@ -63,6 +63,7 @@ private slots:
     void titleClicks();
     void paintingHookSeesPaintedRow();
     void boundControlsFollowRecord();
+    void emptyDataSetShowsOneBlankRow();
 };
 
 void tst_DBGrid::initTestCase()
@@ -374,6 +375,37 @@ void tst_DBGrid::boundControlsFollowRecord()
     QCOMPARE(memo->toPlainText(), QString());
     QVERIFY(kod->isReadOnly() && memo->isReadOnly());
     QCOMPARE(plain->text(), QStringLiteral("typed"));
+}
+
+void tst_DBGrid::emptyDataSetShowsOneBlankRow()
+{
+    ds->setCommandText(QStringLiteral("SELECT * FROM Tools WHERE ID < 0"));
+    QList<int> columns;
+    QList<int> states;
+    QStringList texts;
+    grid->setDrawColumnCell([&](DBGrid *g, QPainter *p, const QRect &rect, int column, db::Field *field, int state,
+                                GridCanvas &canvas) {
+        columns << column;
+        states << state;
+        texts << field->displayText();
+        canvas.brushColor = Qt::green;
+        g->defaultDrawColumnCell(p, rect, column, field, state, canvas);
+    });
+    QImage shot = grid->viewport()->grab().toImage();
+    QVERIFY(columns.isEmpty());  // closed: no cells at all
+    openData();
+    QCOMPARE(grid->model()->rowCount(), 0);
+    QVERIFY(grid->showsBlankRow());
+    shot = grid->viewport()->grab().toImage();
+    QCOMPARE(columns, (QList<int>{1, 2, 3}));
+    for (int state : states)
+        QVERIFY(state & gdSelected);
+    QCOMPARE(texts, (QStringList{"", "", ""}));
+    const int x = grid->columnViewportPosition(2) + 3;
+    QCOMPARE(shot.pixelColor(x, grid->rowHeight() / 2), QColor(Qt::green));
+    QCOMPARE(shot.pixelColor(x, grid->rowHeight() + 3), grid->palette().color(QPalette::Base));
+    QTest::keyClick(grid.get(), Qt::Key_Tab);  // nothing to step to; no harm
+    QVERIFY(grid->hasFocus() || !grid->isActiveWindow());
 }
 
 QTEST_MAIN(tst_DBGrid)
