@@ -2,6 +2,8 @@
 // configuration, the first show, refresh, page changes and exit, with the
 // message boxes recorded instead of shown.
 #include "DM_Unit.h"
+#include "application.h"
+#include "db_error.h"
 #include "connection.h"
 #include "dataset.h"
 #include "db_grid.h"
@@ -20,8 +22,12 @@
 
 #include <sys/stat.h>
 
+#include <functional>
+#include <stdexcept>
+
 using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(ShownBox)
+Q_DECLARE_METATYPE(std::function<void()>)
 
 namespace {
 
@@ -60,6 +66,8 @@ private slots:
     void refreshAfterFileVanished();
     void newPathTakesEffectOnRefresh();
     void exitClosesWithoutWriting();
+    void uncaughtErrorsReported_data();
+    void uncaughtErrorsReported();
 
 private:
     void writeConfig(const QByteArray &bytes);
@@ -339,5 +347,59 @@ void tst_MainWindow::exitClosesWithoutWriting()
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), (QStringList{u"morvel.INI"_s, u"stock.mdb"_s}));
 }
 
-QTEST_MAIN(tst_MainWindow)
+namespace {
+
+// An object whose event handler fails the way a handler may fail anywhere.
+class FailingObject : public QObject {
+public:
+    std::function<void()> fail;
+    bool event(QEvent *event) override
+    {
+        if (event->type() == QEvent::User)
+            fail();
+        return QObject::event(event);
+    }
+};
+
+} // namespace
+
+void tst_MainWindow::uncaughtErrorsReported_data()
+{
+    QTest::addColumn<std::function<void()>>("fail");
+    QTest::addColumn<QString>("report");
+
+    QTest::newRow("data layer error") << std::function<void()>([] { throw db::Error(u"dtset_Frezy: Field 'Код' not found"_s); })
+                                      << u"dtset_Frezy: Field 'Код' not found."_s;
+    QTest::newRow("ends with an exclamation mark") << std::function<void()>([] { throw db::Error(u"Нет доступа!"_s); })
+                                                   << u"Нет доступа!"_s;
+    QTest::newRow("other exception") << std::function<void()>([] { throw std::runtime_error("Ресурс занят"); })
+                                     << u"Ресурс занят."_s;
+}
+
+// Whatever escapes an event handler is shown by the application object, and
+// the message loop goes on.
+void tst_MainWindow::uncaughtErrorsReported()
+{
+    QFETCH(std::function<void()>, fail);
+    QFETCH(QString, report);
+
+    FailingObject object;
+    object.fail = fail;
+    QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
+    QCoreApplication::sendPostedEvents(&object, QEvent::User);
+    compareBoxes({{ShownBox::ErrorReport, {}, report}});
+
+    bool delivered = false;
+    QTimer::singleShot(0, [&] { delivered = true; });
+    QTRY_VERIFY(delivered);
+}
+
+// The tests run under the program's own application object.
+int main(int argc, char *argv[])
+{
+    Application app(argc, argv);
+    tst_MainWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_mainwindow.moc"
