@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -455,9 +456,8 @@ void DBGrid::followDataSet(int row)
         const QList<int> cols = columnsInDisplayOrder();
         column = cols.isEmpty() ? 0 : cols.first();
     }
-    m_syncing = true;
+    const QScopedValueRollback guard(m_syncing, true);
     setCurrentIndex(m_source->index(row, column));
-    m_syncing = false;
 }
 
 void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
@@ -469,9 +469,10 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
         return;
     db::DataSet *ds = m_source->dataSet();
     if (ds->active() && ds->currentRow() != current.row()) {
-        m_syncing = true;
+        // The record-change handlers may throw (a picture that fails to
+        // load); the move has happened by then and the grid stays in step.
+        const QScopedValueRollback guard(m_syncing, true);
         ds->setCurrentRow(current.row());
-        m_syncing = false;
     }
 }
 

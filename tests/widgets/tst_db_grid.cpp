@@ -58,6 +58,7 @@ private slots:
     void titleColoursTravelWithColumns();
     void resortKeepsUserLayout();
     void currentRecordBothWays();
+    void failingRecordHandlerLeavesGridInStep();
     void tabSteps_data();
     void tabSteps();
     void titleClicks();
@@ -223,6 +224,27 @@ void tst_DBGrid::currentRecordBothWays()
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(4, 1)).center());
     QCOMPARE(ds->currentRow(), 4);
     QVERIFY(grid->model()->flags(grid->currentIndex()).testFlag(Qt::ItemIsEditable) == false);
+}
+
+void tst_DBGrid::failingRecordHandlerLeavesGridInStep()
+{
+    openData();
+    QObject::connect(ds.get(), &db::DataSet::afterScroll, this, [](db::DataSet *d) {
+        if (d->currentRow() == 2)
+            throw std::runtime_error("picture damaged");
+    });
+    bool thrown = false;
+    try {
+        grid->setCurrentIndex(grid->model()->index(2, 1));
+    } catch (const std::runtime_error &) {
+        thrown = true;
+    }
+    QVERIFY(thrown);
+    QCOMPARE(ds->currentRow(), 2);
+    ds->setCurrentRow(4);
+    QCOMPARE(grid->currentIndex().row(), 4);
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    QCOMPARE(ds->currentRow(), 0);
 }
 
 void tst_DBGrid::tabSteps_data()
