@@ -50,9 +50,10 @@ ColumnKind kindOf(const MdbColumn *col)
 // then switches between one byte per character and UTF-16 at every 00 byte.
 QString decodeJet4Text(const unsigned char *p, int size)
 {
+    QString text(size, Qt::Uninitialized);   // never more characters than bytes
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    char16_t *const begin = out;
     if (size >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
-        QString text;
-        text.reserve(size);
         bool compressed = true;
         int i = 2;
         while (i < size) {
@@ -60,21 +61,19 @@ QString decodeJet4Text(const unsigned char *p, int size)
                 compressed = !compressed;
                 ++i;
             } else if (compressed) {
-                text.append(QChar(char16_t(p[i])));
-                ++i;
+                *out++ = p[i++];
             } else {
                 if (i + 1 >= size)
                     break;
-                text.append(QChar(char16_t(p[i] | (p[i + 1] << 8))));
+                *out++ = char16_t(p[i] | (p[i + 1] << 8));
                 i += 2;
             }
         }
-        return text;
+    } else {
+        for (int i = 0; i + 1 < size; i += 2)
+            *out++ = char16_t(p[i] | (p[i + 1] << 8));
     }
-    QString text(size / 2, Qt::Uninitialized);
-    QChar *out = text.data();
-    for (int i = 0; i + 1 < size; i += 2)
-        *out++ = QChar(char16_t(p[i] | (p[i + 1] << 8)));
+    text.truncate(out - begin);
     return text;
 }
 

@@ -131,7 +131,7 @@ SqlStore::SqlStore()
         throw Error(QStringLiteral("Cannot create the query engine."));
     }
     sqlite3_exec(m_db,
-                 "PRAGMA encoding='UTF-16le'; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+                 "PRAGMA page_size=65536; PRAGMA encoding='UTF-16le'; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
                  "PRAGMA temp_store=MEMORY; PRAGMA cache_size=-1000000;",
                  nullptr, nullptr, nullptr);
     sqlite3_create_collation_v2(m_db, kCollation, SQLITE_UTF16_ALIGNED, nullptr, collate, nullptr);
