@@ -228,7 +228,7 @@ void addCutters(jetdb::Table &t, const std::map<int, int> &lent, Sequence &seq)
     }
 }
 
-void addHolders(jetdb::Table &t, Sequence &seq)
+void addHolders(jetdb::Table &t, const std::map<int, int> &lent, Sequence &seq)
 {
     struct Item { const char *name; const char *code; };
     const Item items[] = {
@@ -259,7 +259,7 @@ void addHolders(jetdb::Table &t, Sequence &seq)
         const Quantities q = quantities(seq, i);
         t.addNamedRow({
             {"Name", std::string(item.name)}, {"Kod", std::string(item.code)},
-            {"K_vo_NEW", q.newQty}, {"K_vo_BU", q.usedQty}, {"K_vo_Dolg", num(i % 10 == 1 ? 1 : 0)},
+            {"K_vo_NEW", q.newQty}, {"K_vo_BU", q.usedQty}, {"K_vo_Dolg", num(lent.count(i) ? lent.at(i) : 0)},
             {"K_vo_Vozvrat", num(0)}, {"ID_Firma", firmOf(seq, i)}, {"Pikcher", pik}, {"Prim", note(i + 2)},
             {"Korob", std::string(boxes[(i + 1) % 7])},
         });
@@ -383,7 +383,7 @@ void writeDemo(const std::string &dir)
     Sequence seq{20240501};
     addDrills(t.sverla, lent[Drills], seq);
     addCutters(t.frezy, lent[Cutters], seq);
-    addHolders(t.derj, seq);
+    addHolders(t.derj, lent[Holders], seq);
     addInserts(t.plast, lent[Inserts], seq);
 
     writePictures(dir);
