@@ -151,6 +151,9 @@ void SqlStore::load(MdbFile &file, const QString &table)
     try {
         loadRows(file, table, true);
     } catch (const Error &) {
+        // With journal_mode=OFF the ROLLBACK does not undo the CREATE TABLE.
+        sqlite3_exec(m_db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoted(table)).toUtf8().constData(),
+                     nullptr, nullptr, nullptr);
         loadRows(file, table, false);
     }
 }
@@ -159,6 +162,7 @@ void SqlStore::loadRows(MdbFile &file, const QString &table, bool idIsRowKey)
 {
     Statement insert;
     bool rowKeyUsed = false;
+    int rowKeyColumn = -1;
     auto fail = [&](const char *what) {
         throw Error(QStringLiteral("Cannot load table '%1': %2 (%3).")
                         .arg(table, QString::fromLatin1(what), QString::fromUtf8(sqlite3_errmsg(m_db))));
@@ -183,6 +187,7 @@ void SqlStore::loadRows(MdbFile &file, const QString &table, bool idIsRowKey)
                     if (idIsRowKey && !rowKeyUsed && integer && c.name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0) {
                         def += QLatin1String(kRowKeyType) + QLatin1String(" PRIMARY KEY");
                         rowKeyUsed = true;
+                        rowKeyColumn = int(defs.size());
                     } else {
                         def += QLatin1String(type);
                     }
@@ -202,6 +207,10 @@ void SqlStore::loadRows(MdbFile &file, const QString &table, bool idIsRowKey)
                     fail("the rows cannot be stored");
             },
             [&](std::vector<StoredValue> &values) {
+                // SQLite would number a NULL row key itself; such a table is
+                // loaded without one.
+                if (rowKeyColumn >= 0 && values[std::size_t(rowKeyColumn)].kind != StoredValue::Kind::Integer)
+                    fail("an ID is missing");
                 for (std::size_t i = 0; i < values.size(); ++i) {
                     const StoredValue &v = values[i];
                     const int at = int(i) + 1;
