@@ -217,6 +217,10 @@ void tst_DataModule::listedRows_data()
             f.add("Dolgi", {{"ID", id}, {"Nomer_Zap", n(5)}, {"ID_Tabl", n(1)}, {"ID_Instr", n(2)},
                             {"ID_People", n(1)}, {"K_vo", n(1)}, {"Date", Date::fromCivil(2021, 1, 2)}});
     }) << u"dtset_Dolgi"_s << QList<int>{1, 2, 10, 11} << true;
+    QTest::newRow("debts identical in every column listed once") << Build([](StockFile &f) {
+        for (int copy = 0; copy < 2; ++copy)
+            f.add("Dolgi", {{"ID", n(3)}, {"ID_Tabl", n(2)}, {"ID_Instr", n(1)}, {"ID_People", n(1)}});
+    }) << u"dtset_Dolgi"_s << QList<int>{1, 2, 3} << true;
     QTest::newRow("debt of a holder's ID is not a holder") << Build([](StockFile &f) {
         // Holders are never lent: a kind-1 debt of ID 5 finds no drill even
         // though a holder 5 exists.
