@@ -338,6 +338,13 @@ void tst_DataModule::bindingErrors_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("opened");  // data sets left open before the failing one
 
+    // A column the query names but the table lacks stops the query itself.
+    QTest::newRow("drills lacking a column") << Build([](StockFile &f) {
+        f.dropColumn("Sverla", "Korob");
+    }) << u"Unknown field name: 'S.Korob'."_s << 0;
+    QTest::newRow("debts lacking a column") << Build([](StockFile &f) {
+        f.dropColumn("Dolgi", "FIO_AdminBD");
+    }) << u"Unknown field name: 'D.FIO_AdminBD'."_s << 4;
     QTest::newRow("float column as text") << Build([](StockFile &f) {
         f.retypeColumn("Sverla", "Diam_Sverla", jetdb::Type::Text);
     }) << u"dtset_Sverla: Type mismatch for field 'Диам.', expecting: Float actual: WideString"_s << 0;
