@@ -30,12 +30,10 @@ Tfrm_Main *frm_Main = nullptr;
 
 namespace {
 
-enum StatusPanel { CountPanel = 0, PathPanel = 1, BannerPanel = 2 };
+enum StatusPanel { CountPanel = 0, PathPanel = 1 };
 
-const QString kCountPlaceholder = u"Всего сверел: 20***"_s;
 const QString kCountPrefix = u" Всего записей : "_s;
 const QString kPathPrefix = u"Файл БД :  "_s;
-const QString kBanner = u"  Morvel для программы \"Skarpa\"    Версия Morvel 0.0.2   (Сборка 0010)  "_s;
 
 const QString kOpenErrorCaption = u"Ошибка"_s;
 // The two sentences are joined by a lone carriage return, as the box has
@@ -48,7 +46,6 @@ const QString kSection = u"BD"_s;
 const QString kKey = u"PathToBD"_s;
 
 constexpr int kDrillsPage = 0;
-constexpr int kDebtsPage = 4;
 
 } // namespace
 
@@ -56,15 +53,10 @@ Tfrm_Main::Tfrm_Main(QWidget *parent)
     : QMainWindow(parent)
     , m_configFile(platform::configFileFor(QCoreApplication::applicationFilePath()))
 {
+    // The form declares the status bar's panels with their first texts (the
+    // count placeholder, the banner) and the debts page as the active one.
     setupUi(this);
     prepareForm(this);
-
-    StatusBar1->setPanelWidths({150, 300, 50});
-    StatusBar1->setPanelText(CountPanel, kCountPlaceholder);
-    StatusBar1->setPanelText(PathPanel, QString());
-    StatusBar1->setPanelText(BannerPanel, kBanner);
-    setActivePage(kDebtsPage);
-
     connectHandlers();
     FormCreate();
 }
