@@ -57,8 +57,11 @@ struct Currency {
 
 struct Null {};
 
-// Integer kinds take std::int64_t (range-checked for the column), Single and
-// Double take double, Text and Memo take UTF-8 std::string.
+// Integer kinds take std::int64_t (range-checked for the column); Single and
+// Double take double or std::int64_t; Currency takes Currency or a whole
+// amount as std::int64_t; DateTime takes Date (years 100 to 9999); Text and
+// Memo take UTF-8 std::string. Null is allowed everywhere except in Boolean
+// and AutoNumber columns.
 using Value = std::variant<Null, bool, std::int64_t, double, std::string, Date, Currency>;
 using Row = std::vector<Value>;
 
