@@ -18,7 +18,9 @@ int main(int argc, char *argv[])
         reportError(error);
         return 1;
     }
-    frm_Main->show();
+    // The loop's first event shows the main window, whose first show opens
+    // the database.
+    QMetaObject::invokeMethod(frm_Main, &QWidget::show, Qt::QueuedConnection);
     const int code = app.exec();
     destroySingletons();
     return code;
