@@ -238,6 +238,9 @@ void SqlStore::loadRows(MdbFile &file, const QString &table, bool idIsRowKey)
         throw;
     }
     sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    // Row counts let the planner see which tables are small: without them it
+    // indexes the debts anew for every branch of a union.
+    sqlite3_exec(m_db, QStringLiteral("ANALYZE %1").arg(quoted(table)).toUtf8().constData(), nullptr, nullptr, nullptr);
     m_kinds.insert(table.toLower(), kinds);
 }
 

@@ -1,6 +1,26 @@
 #include "text_order.h"
 
+#include <algorithm>
+
 namespace db {
+namespace {
+
+// Characters whose collation order, letter case aside, is their ASCII order:
+// space < '-' < '.' < '/' < digits < letters. Codes and sizes are mostly made
+// of these, and comparing them directly spares the collator ("А-100" still
+// goes through it).
+inline bool plain(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u' '
+        || c == u'-' || c == u'.' || c == u'/';
+}
+
+inline char16_t folded(char16_t c)
+{
+    return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+}
+
+} // namespace
 
 const QCollator &textCollator()
 {
@@ -18,7 +38,20 @@ const QCollator &textCollator()
 
 int compareText(QStringView a, QStringView b)
 {
-    return textCollator().compare(a, b);
+    const qsizetype common = std::min(a.size(), b.size());
+    const char16_t *pa = a.utf16();
+    const char16_t *pb = b.utf16();
+    for (qsizetype i = 0; i < common; ++i) {
+        if (!plain(pa[i]) || !plain(pb[i]))
+            return textCollator().compare(a, b);
+        const char16_t x = folded(pa[i]), y = folded(pb[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    const QStringView rest = a.size() > common ? a.mid(common) : b.mid(common);
+    if (!std::all_of(rest.begin(), rest.end(), [](QChar c) { return plain(c.unicode()); }))
+        return textCollator().compare(a, b);
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 } // namespace db

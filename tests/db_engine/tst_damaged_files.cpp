@@ -38,8 +38,14 @@ QString openAndQuery(const QString &path, Outcome *outcome = nullptr)
         return e.text();
     }
     try {
-        for (const QString &sql : kQueries)
-            connection.execute(sql);
+        // Every value is read, memos included: they are fetched from the
+        // file only now.
+        for (const QString &sql : kQueries) {
+            const db::ResultTable r = connection.execute(sql);
+            for (int row = 0; row < r.rowCount(); ++row)
+                for (int column = 0; column < int(r.columns.size()); ++column)
+                    r.value(row, column);
+        }
     } catch (const db::Error &e) {
         if (outcome)
             *outcome = Outcome::FailsAtQuery;

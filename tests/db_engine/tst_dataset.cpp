@@ -94,6 +94,7 @@ private slots:
     void emptyResult();
     void joinsDropUnmatchedRows();
     void debtsUnion();
+    void textOrderInQueries();
     void binding_data();
     void binding();
     void sorting_data();
@@ -148,6 +149,10 @@ void tst_DataSet::initTestCase()
     dolgi.addRow({i(5), i(4), i(4), i(1), day, i(1), i(1), false, null});         // holder: kind 4
     dolgi.addRow({i(6), i(5), i(1), i(1), day, i(7), i(1), false, null});         // worker missing
     dolgi.addRow({i(7), i(6), i(1), i(50), day, i(1), i(1), false, null});        // tool missing
+    auto &workers = db.addTable("Workers", {{"ID", Type::Long}, {"FIO", Type::Text, 255}});
+    workers.addRow({null, s("Аистов")});
+    workers.addRow({i(2), s("борисов")});
+    workers.addRow({i(3), s("Васин")});   // unique IDs, one of them NULL
     m_stock = testdb::write(db, m_dir.filePath(QStringLiteral("stock.mdb")));
 
     m_connection.setConnectionString(testdb::connectionStringFor(m_stock));
@@ -232,6 +237,23 @@ void tst_DataSet::debtsUnion()
     QCOMPARE(codes.value(3), QStringLiteral("PL-1"));
     QCOMPARE(codes.value(4), QStringLiteral("FR-1"));   // column "KOD" read as "KoD"
     QCOMPARE(r.value(0, 8).typeId(), QMetaType::Bool);
+}
+
+// ORDER BY on text follows the database's order: NULL first, letter case
+// ignored, Latin before Cyrillic; a NULL ID does not stop a table loading.
+void tst_DataSet::textOrderInQueries()
+{
+    const db::ResultTable r = m_connection.execute(QStringLiteral("SELECT Kod, ID FROM Sverla ORDER BY KOD, ID DESC;"));
+    QStringList codes;
+    for (int row = 0; row < r.rowCount(); ++row)
+        codes << (r.value(row, 0).isNull() ? QStringLiteral("<null>") : r.value(row, 0).toString());
+    QCOMPARE(codes, (QStringList{"<null>", "A-100", "b-200", "B-300", "c-7", "d-8", "а-5", "Яр-1"}));
+
+    const db::ResultTable workers = m_connection.execute(QStringLiteral("SELECT ID, FIO FROM Workers ORDER BY FIO"));
+    QCOMPARE(workers.rowCount(), 3);
+    QVERIFY(workers.value(0, 0).isNull());
+    QCOMPARE(workers.value(1, 0).toInt(), 2);
+    QCOMPARE(workers.columns[0].kind, db::ColumnKind::Integer32);
 }
 
 void tst_DataSet::binding_data()
