@@ -65,6 +65,7 @@ private slots:
     void refreshKeepsPageAndQueryOrder();
     void refreshAfterFileVanished();
     void newPathTakesEffectOnRefresh();
+    void refreshAfterFailedOpen();
     void exitClosesWithoutWriting();
     void uncaughtErrorsReported_data();
     void uncaughtErrorsReported();
@@ -329,6 +330,31 @@ void tst_MainWindow::newPathTakesEffectOnRefresh()
     QCOMPARE(panel(1), u"Файл БД :  "_s + other);
     QCOMPARE(panel(0), countText(4));
     QVERIFY(m_boxes->shown.isEmpty());
+}
+
+// A failed open leaves the connection and the earlier data sets open; the
+// next refresh closes them before it opens again.
+void tst_MainWindow::refreshAfterFailedOpen()
+{
+    writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+    StockFile().addSample().dropTable("People").write(m_db);
+
+    frm_Main->spbt_RefreshBD->click();
+    compareBoxes({kAnyReport});
+    QVERIFY(DM->ADOConnection1->connected());
+    QVERIFY(DM->dtset_Plast->active());
+    QVERIFY(!DM->dtset_Dolgi->active());
+    QCOMPARE(frm_Main->dbgrid_Dolgi->model()->rowCount(), 0);
+
+    m_boxes->shown.clear();
+    StockFile().addSample().write(m_db);
+    frm_Main->PageControl_Main->setCurrentIndex(4);
+    compareBoxes({closedReport(u"dtset_Dolgi"_s)});
+    frm_Main->SpeedButton4->click();
+    compareBoxes({closedReport(u"dtset_Dolgi"_s)});
+    QCOMPARE(panel(0), countText(2));
+    QCOMPARE(frm_Main->dbgrid_Dolgi->model()->rowCount(), 2);
 }
 
 void tst_MainWindow::exitClosesWithoutWriting()
