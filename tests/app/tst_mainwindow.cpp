@@ -8,6 +8,7 @@
 #include "dataset.h"
 #include "db_grid.h"
 #include "frm_Main_Unit.h"
+#include "frm_PathToBD_Unit.h"
 #include "recording_boxes.h"
 #include "startup.h"
 #include "status_bar.h"
@@ -66,6 +67,7 @@ private slots:
     void refreshAfterFileVanished();
     void newPathTakesEffectOnRefresh();
     void refreshAfterFailedOpen();
+    void pathDialogChangesNothingOpen();
     void exitClosesWithoutWriting();
     void uncaughtErrorsReported_data();
     void uncaughtErrorsReported();
@@ -355,6 +357,36 @@ void tst_MainWindow::refreshAfterFailedOpen()
     compareBoxes({closedReport(u"dtset_Dolgi"_s)});
     QCOMPARE(panel(0), countText(2));
     QCOMPARE(frm_Main->dbgrid_Dolgi->model()->rowCount(), 2);
+}
+
+// The menu item shows the database-location dialog modally; the dialog shares
+// the main window's path and configuration file, and closing it leaves the
+// open database and the status bar as they were.
+void tst_MainWindow::pathDialogChangesNothingOpen()
+{
+    writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+    const QString other = m_dir->filePath(u"other.mdb"_s);
+    StockFile stock;
+    stock.addSample();
+    stock.add("Sverla", {{"ID", std::int64_t(4)}, {"ID_Firma", std::int64_t(1)}});
+    stock.write(other);
+    bool wasModal = false;
+    QTimer::singleShot(0, [&] {
+        wasModal = QApplication::activeModalWidget() == frm_PathToBD;
+        // What the dialog does when the user picks another file.
+        frm_Main->FPathToBD = other;
+        writeConfig("[BD]\nPathToBD=" + QFile::encodeName(other) + "\n");
+        frm_PathToBD->reject();
+    });
+    frm_Main->mm_PathToBD->trigger();
+    QVERIFY(wasModal);
+    QCOMPARE(frm_PathToBD->parentWidget(), frm_Main);
+    QCOMPARE(panel(1), u"Файл БД :  "_s + m_db);
+    QCOMPARE(DM->ADOConnection1->connectionString(), TDM::connectionStringFor(m_db));
+    QCOMPARE(DM->dtset_Sverla->recordCount(), 3);
+    QCOMPARE(frm_Main->FPathToBD, other);
+    QVERIFY(m_boxes->shown.isEmpty());
 }
 
 void tst_MainWindow::exitClosesWithoutWriting()
