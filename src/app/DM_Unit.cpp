@@ -13,10 +13,9 @@ TDM *DM = nullptr;
 
 namespace {
 
-// The queries, character for character as the tool database's companion
-// program (Skarpa) has always run them: the stray CR after the drills'
-// first line, the blank line and the "FZ" spelling in the milling cutters'
-// query and the doubled spaces are all part of them.
+// The queries reach the engine character for character: the stray CR after
+// the drills' first line, the blank line and the "FZ" spelling in the milling
+// cutters' query and the doubled spaces are all part of them.
 const char kSverlaQuery[] =
     "SELECT S.ID, S.Kod, S.Diam_Sverla, S.Diam_Hvost, S.L_Instr, S.L_reza,  S.N_zub, S.K_vo_BU, S.K_vo_New, S.K_vo_Dolg, \r\r\n"
     "S.K_vo_Vozvrat, S.Pikcher, S.Prim, F.Name, S.ID_Firma, S.Korob, S.Type\r\n"
