@@ -16,7 +16,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QHeaderView>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
