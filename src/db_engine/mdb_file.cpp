@@ -160,8 +160,8 @@ MdbFile::MdbFile(QByteArray contents, const QString &path)
         auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(catalog, i));
         if (entry->object_type != MDB_TABLE || (quint32(entry->flags) & kSystemFlags))
             continue;
-        const QString name = m_jet3 ? decodeCodePage(entry->object_name, qsizetype(std::strlen(entry->object_name)), m_codePage)
-                                    : QString::fromUtf8(entry->object_name);
+        // libmdb hands out names in UTF-8, Jet 3 ones converted from the code page.
+        const QString name = QString::fromUtf8(entry->object_name);
         if (!d->tables.contains(name.toLower())) {
             d->tables.insert(name.toLower(), entry);
             d->names.append(name);
@@ -290,8 +290,7 @@ void MdbFile::readTable(const QString &name,
     std::vector<MdbColumn *> cols(numCols);
     for (unsigned i = 0; i < numCols; ++i) {
         cols[i] = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, i));
-        columns[i].name = m_jet3 ? decodeCodePage(cols[i]->name, qsizetype(std::strlen(cols[i]->name)), m_codePage)
-                                 : QString::fromUtf8(cols[i]->name);
+        columns[i].name = QString::fromUtf8(cols[i]->name);
         columns[i].kind = kindOf(cols[i]);
     }
     columnsReady(columns);

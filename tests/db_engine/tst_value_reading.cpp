@@ -76,7 +76,7 @@ void tst_ValueReading::initTestCase()
         auto &t = db.addTable("Vals", {{"ID", Type::Long, 255, true}, {"Flag", Type::Boolean}, {"Small8", Type::Byte},
                                        {"Small16", Type::Integer}, {"Big", Type::Long}, {"Money", Type::Currency},
                                        {"Single", Type::Single}, {"Real", Type::Double}, {"When", Type::DateTime},
-                                       {"Name", Type::Text, 255}, {"Notes", Type::Memo}});
+                                       {"Name", Type::Text, 255}, {"Примечание", Type::Memo}});
         for (const Sample &s : m_samples)
             t.addRow({s.id, s.flag, s.byte, s.small, s.big, s.money, s.single, s.real, s.when, s.text, s.memo});
         const QString path = m_dir.filePath(format == jetdb::Format::Jet4 ? "jet4.mdb" : "jet3.mdb");
@@ -156,9 +156,9 @@ void tst_ValueReading::columnKinds()
     connection.setConnectionString(testdb::connectionStringFor(path));
     connection.open();
     const db::ResultTable r = connection.execute(QStringLiteral(
-        "SELECT V.ID, V.Flag, V.Small8, V.Small16, V.Big AS Alias, V.Money, V.Single, V.Real, V.[When], V.Name, V.Notes\r\n"
+        "SELECT V.ID, V.Flag, V.Small8, V.Small16, V.Big AS Alias, V.Money, V.Single, V.Real, V.[When], V.Name, V.Примечание\r\n"
         "FROM Vals AS V WHERE V.ID=1\r\nUNION \r\n"
-        "SELECT W.ID, W.Flag, W.Small8, W.Small16, W.Big, W.Money, W.Single, W.Real, W.[When], W.Name, W.Notes\r\n"
+        "SELECT W.ID, W.Flag, W.Small8, W.Small16, W.Big, W.Money, W.Single, W.Real, W.[When], W.Name, W.Примечание\r\n"
         "FROM Vals AS W WHERE W.ID=2\r\n"));
     const db::ColumnKind expected[] = {
         db::ColumnKind::AutoIncrement, db::ColumnKind::Boolean, db::ColumnKind::Byte, db::ColumnKind::Integer16,
@@ -168,6 +168,7 @@ void tst_ValueReading::columnKinds()
     for (std::size_t i = 0; i < std::size(expected); ++i)
         QCOMPARE(r.columns[i].kind, expected[i]);
     QCOMPARE(r.columns[4].name, QStringLiteral("Alias"));
+    QCOMPARE(r.columns[10].name, QStringLiteral("Примечание"));
     QCOMPARE(r.rowCount(), 2);
 }
 
