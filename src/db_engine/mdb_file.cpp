@@ -102,13 +102,29 @@ struct MdbFile::Private {
     MdbHandle *mdb = nullptr;
     int pageSize = kJet4PageSize;
     quint32 pageCount = 0;
-    QHash<QString, MdbCatalogEntry *> tables;   // lower-case name -> entry
+    QHash<QString, MdbCatalogEntry *> tables;   // lower-case name -> entry (in `entries`)
     QStringList names;
+
+    std::vector<MdbCatalogEntry *> entries;   // ours, g_malloc'd as libmdb expects
 
     ~Private()
     {
+        for (MdbCatalogEntry *e : entries)
+            g_free(e);
         if (mdb)
             mdb_close(mdb);
+    }
+
+    MdbCatalogEntry *newEntry(const QString &name, quint32 definitionPage)
+    {
+        auto *e = static_cast<MdbCatalogEntry *>(g_malloc0(sizeof(MdbCatalogEntry)));
+        entries.push_back(e);
+        e->mdb = mdb;
+        e->object_type = MDB_TABLE;
+        e->table_pg = definitionPage;
+        const QByteArray utf8 = name.toUtf8().left(MDB_MAX_OBJ_NAME);
+        std::memcpy(e->object_name, utf8.constData(), std::size_t(utf8.size()));
+        return e;
     }
 
     [[noreturn]] void damaged(const QString &why) const
@@ -153,20 +169,46 @@ MdbFile::MdbFile(QByteArray contents, const QString &path)
         throw Error(unrecognized);
     m_codePage = d->mdb->f->code_page ? d->mdb->f->code_page : 1252;
 
-    GPtrArray *catalog = mdb_read_catalog(d->mdb, MDB_TABLE);
-    if (!catalog || catalog->len == 0)
+    // The catalog (MSysObjects, defined on page 2) is read here like any
+    // table rather than by libmdb's mdb_read_catalog, which also follows each
+    // object's property chain and loops forever on a damaged one.
+    auto *catalog = d->newEntry(QStringLiteral("MSysObjects"), 2);
+    int idColumn = -1, nameColumn = -1, typeColumn = -1, flagsColumn = -1;
+    int rows = 0;
+    readRows(catalog, QStringLiteral("MSysObjects"),
+             [&](const std::vector<StoredColumn> &columns) {
+                 for (int i = 0; i < int(columns.size()); ++i) {
+                     const QString &n = columns[std::size_t(i)].name;
+                     int *slot = n.compare(QLatin1String("Id"), Qt::CaseInsensitive) == 0 ? &idColumn
+                         : n.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0    ? &nameColumn
+                         : n.compare(QLatin1String("Type"), Qt::CaseInsensitive) == 0    ? &typeColumn
+                         : n.compare(QLatin1String("Flags"), Qt::CaseInsensitive) == 0   ? &flagsColumn
+                                                                                          : nullptr;
+                     if (slot && *slot < 0)
+                         *slot = i;
+                 }
+                 if (idColumn < 0 || nameColumn < 0 || typeColumn < 0 || flagsColumn < 0)
+                     d->damaged(QStringLiteral("the table catalog lacks columns"));
+             },
+             [&](std::vector<StoredValue> &values) {
+                 ++rows;
+                 const StoredValue &id = values[std::size_t(idColumn)];
+                 const StoredValue &name = values[std::size_t(nameColumn)];
+                 const StoredValue &type = values[std::size_t(typeColumn)];
+                 const StoredValue &flags = values[std::size_t(flagsColumn)];
+                 if (id.kind != StoredValue::Kind::Integer || name.kind != StoredValue::Kind::Text
+                     || type.kind != StoredValue::Kind::Integer || (type.integer & 0x7F) != MDB_TABLE)
+                     return;
+                 if (flags.kind == StoredValue::Kind::Integer && (quint32(flags.integer) & kSystemFlags))
+                     return;
+                 const QString key = name.text.toLower();
+                 if (name.text.isEmpty() || d->tables.contains(key))
+                     return;
+                 d->tables.insert(key, d->newEntry(name.text, quint32(id.integer) & 0x00FFFFFF));
+                 d->names.append(name.text);
+             });
+    if (rows == 0)
         d->damaged(QStringLiteral("the table catalog cannot be read"));
-    for (guint i = 0; i < catalog->len; ++i) {
-        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(catalog, i));
-        if (entry->object_type != MDB_TABLE || (quint32(entry->flags) & kSystemFlags))
-            continue;
-        // libmdb hands out names in UTF-8, Jet 3 ones converted from the code page.
-        const QString name = QString::fromUtf8(entry->object_name);
-        if (!d->tables.contains(name.toLower())) {
-            d->tables.insert(name.toLower(), entry);
-            d->names.append(name);
-        }
-    }
 }
 
 MdbFile::~MdbFile() = default;
@@ -267,6 +309,14 @@ void MdbFile::readTable(const QString &name,
     MdbCatalogEntry *entry = d->tables.value(name.toLower());
     if (!entry)
         throw Error(QStringLiteral("Table '%1' not found.").arg(name));
+    readRows(entry, name, columnsReady, rowReady);
+}
+
+void MdbFile::readRows(void *catalogEntry, const QString &name,
+                       const std::function<void(const std::vector<StoredColumn> &)> &columnsReady,
+                       const std::function<void(std::vector<StoredValue> &)> &rowReady)
+{
+    auto *entry = static_cast<MdbCatalogEntry *>(catalogEntry);
     if (!d->pageHasType(quint32(entry->table_pg), 0x02))
         d->damaged(QStringLiteral("the definition of table '%1' is missing").arg(name));
 

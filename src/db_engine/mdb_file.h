@@ -64,6 +64,10 @@ public:
     QVariant readLongValue(qint64 reference, ColumnKind kind) const override;
 
 private:
+    void readRows(void *catalogEntry, const QString &name,   // a libmdb MdbCatalogEntry
+                  const std::function<void(const std::vector<StoredColumn> &)> &columns,
+                  const std::function<void(std::vector<StoredValue> &)> &row);
+
     struct Private;
     std::unique_ptr<Private> d;
     bool m_jet3 = false;
