@@ -151,9 +151,6 @@ void SqlStore::load(MdbFile &file, const QString &table)
     try {
         loadRows(file, table, true);
     } catch (const Error &) {
-        // With journal_mode=OFF the ROLLBACK does not undo the CREATE TABLE.
-        sqlite3_exec(m_db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoted(table)).toUtf8().constData(),
-                     nullptr, nullptr, nullptr);
         loadRows(file, table, false);
     }
 }
@@ -234,7 +231,11 @@ void SqlStore::loadRows(MdbFile &file, const QString &table, bool idIsRowKey)
     } catch (...) {
         sqlite3_finalize(insert.s);
         insert.s = nullptr;
+        // With the journal off ROLLBACK keeps what was written, the table
+        // itself included; no query may ever see half a table.
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoted(table)).toUtf8().constData(),
+                     nullptr, nullptr, nullptr);
         throw;
     }
     sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
