@@ -48,9 +48,11 @@ ColumnKind kindOf(const MdbColumn *col)
 
 // Jet 4 text: UTF-16LE, or the compressed form that starts with FF FE and
 // then switches between one byte per character and UTF-16 at every 00 byte.
-QString decodeJet4Text(const unsigned char *p, int size)
+// Decodes into `text`, reusing its buffer: rows are read one after another
+// and a fresh string per value would cost an allocation each.
+void decodeJet4Text(const unsigned char *p, int size, QString &text)
 {
-    QString text(size, Qt::Uninitialized);   // never more characters than bytes
+    text.resize(size);   // never more characters than bytes
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
     char16_t *const begin = out;
     if (size >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
@@ -73,7 +75,13 @@ QString decodeJet4Text(const unsigned char *p, int size)
         for (int i = 0; i + 1 < size; i += 2)
             *out++ = char16_t(p[i] | (p[i + 1] << 8));
     }
-    text.truncate(out - begin);
+    text.resize(out - begin);
+}
+
+QString decodeJet4Text(const unsigned char *p, int size)
+{
+    QString text;
+    decodeJet4Text(p, size, text);
     return text;
 }
 
@@ -428,8 +436,10 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                 case MDB_TEXT:
                     // Present with no bytes is an empty string, not NULL.
                     v.kind = StoredValue::Kind::Text;
-                    v.text = m_jet3 ? decodeCodePage(reinterpret_cast<const char *>(p), size, m_codePage)
-                                    : decodeJet4Text(p, size);
+                    if (m_jet3)
+                        v.text = decodeCodePage(reinterpret_cast<const char *>(p), size, m_codePage);
+                    else
+                        decodeJet4Text(p, size, v.text);
                     break;
                 case MDB_BINARY:
                     v.kind = StoredValue::Kind::Bytes;
