@@ -10,8 +10,7 @@
 namespace db {
 namespace {
 
-// The declared types name the Jet kind; each also contains the word that
-// gives SQLite the right affinity (INT, REAL, TEXT or BLOB).
+// The declared types of the "jet" tables name the Jet kind (jet_tables.cpp).
 struct KindType {
     ColumnKind kind;
     const char *declared;
@@ -25,19 +24,9 @@ constexpr KindType kKindTypes[] = {
     {ColumnKind::Text, "TEXT"},            {ColumnKind::Memo, "MEMOTEXT"},
     {ColumnKind::Binary, "BINARYBLOB"},    {ColumnKind::OLE, "OLEBLOB"},
     {ColumnKind::Guid, "GUIDTEXT"},        {ColumnKind::Unknown, "UNKNOWNBLOB"},
-    // Memo and OLE values left in the file, held as references.
     {ColumnKind::Memo, "MEMOREFINT"},      {ColumnKind::OLE, "OLEREFINT"},
 };
-constexpr char kRowKeyType[] = "INTEGER";   // an ID column stored as SQLite's row key
 constexpr char kCollation[] = "JETTEXT";
-
-const char *declaredType(ColumnKind kind)
-{
-    for (const KindType &t : kKindTypes)
-        if (t.kind == kind)
-            return t.declared;
-    return "UNKNOWNBLOB";
-}
 
 bool isReference(const char *declared)
 {
@@ -135,6 +124,7 @@ SqlStore::SqlStore()
                  "PRAGMA temp_store=MEMORY; PRAGMA cache_size=-1000000;",
                  nullptr, nullptr, nullptr);
     sqlite3_create_collation_v2(m_db, kCollation, SQLITE_UTF16_ALIGNED, nullptr, collate, nullptr);
+    registerJetModule(m_db, &m_tables);
 }
 
 SqlStore::~SqlStore()
@@ -142,123 +132,14 @@ SqlStore::~SqlStore()
     sqlite3_close(m_db);
 }
 
-// A column named ID holding unique integers becomes the table's row key, so
-// that joins on it look rows up directly instead of building an index for
-// every query. When its values turn out not to be unique (or NULL), the table
-// is loaded again as it is.
 void SqlStore::load(MdbFile &file, const QString &table)
 {
-    try {
-        loadRows(file, table, true);
-    } catch (const Error &) {
-        loadRows(file, table, false);
-    }
-}
-
-void SqlStore::loadRows(MdbFile &file, const QString &table, bool idIsRowKey)
-{
-    Statement insert;
-    bool rowKeyUsed = false;
-    int rowKeyColumn = -1;
-    auto fail = [&](const char *what) {
-        throw Error(QStringLiteral("Cannot load table '%1': %2 (%3).")
-                        .arg(table, QString::fromLatin1(what), QString::fromUtf8(sqlite3_errmsg(m_db))));
-    };
-    const bool references = file.readsLongValuesLater();
-    QHash<QString, ColumnKind> kinds;
-    sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
-    try {
-        file.readTable(
-            table,
-            [&](const std::vector<StoredColumn> &columns) {
-                QStringList defs;
-                for (const StoredColumn &c : columns) {
-                    const char *type = declaredType(c.kind);
-                    if (references && c.kind == ColumnKind::Memo)
-                        type = "MEMOREFINT";
-                    else if (references && c.kind == ColumnKind::OLE)
-                        type = "OLEREFINT";
-                    QString def = quoted(c.name) + QLatin1Char(' ');
-                    const bool integer = c.kind == ColumnKind::AutoIncrement || c.kind == ColumnKind::Integer32
-                        || c.kind == ColumnKind::Integer16 || c.kind == ColumnKind::Byte;
-                    if (idIsRowKey && !rowKeyUsed && integer && c.name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0) {
-                        def += QLatin1String(kRowKeyType) + QLatin1String(" PRIMARY KEY");
-                        rowKeyUsed = true;
-                        rowKeyColumn = int(defs.size());
-                    } else {
-                        def += QLatin1String(type);
-                    }
-                    if (c.kind == ColumnKind::Text || (c.kind == ColumnKind::Memo && !references))
-                        def += QLatin1String(" COLLATE ") + QLatin1String(kCollation);
-                    defs << def;
-                    kinds.insert(c.name.toLower(), c.kind);
-                }
-                const QString create = QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table), defs.join(QLatin1Char(',')));
-                if (sqlite3_exec(m_db, create.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-                    fail("the table cannot be created");
-                QString sql = QStringLiteral("INSERT INTO %1 VALUES (").arg(quoted(table));
-                for (std::size_t i = 0; i < columns.size(); ++i)
-                    sql += i ? QLatin1String(",?") : QLatin1String("?");
-                sql += QLatin1Char(')');
-                if (sqlite3_prepare_v3(m_db, sql.toUtf8().constData(), -1, SQLITE_PREPARE_PERSISTENT, &insert.s, nullptr) != SQLITE_OK)
-                    fail("the rows cannot be stored");
-            },
-            [&](std::vector<StoredValue> &values) {
-                // SQLite would number a NULL row key itself; such a table is
-                // loaded without one.
-                if (rowKeyColumn >= 0 && values[std::size_t(rowKeyColumn)].kind != StoredValue::Kind::Integer)
-                    fail("an ID is missing");
-                for (std::size_t i = 0; i < values.size(); ++i) {
-                    const StoredValue &v = values[i];
-                    const int at = int(i) + 1;
-                    switch (v.kind) {
-                    case StoredValue::Kind::Null: sqlite3_bind_null(insert.s, at); break;
-                    case StoredValue::Kind::Integer:
-                    case StoredValue::Kind::LongValue: sqlite3_bind_int64(insert.s, at, v.integer); break;
-                    case StoredValue::Kind::Real: sqlite3_bind_double(insert.s, at, v.real); break;
-                    case StoredValue::Kind::Text:
-                        sqlite3_bind_text16(insert.s, at, v.text.utf16(), int(v.text.size() * 2), SQLITE_STATIC);
-                        break;
-                    case StoredValue::Kind::Bytes:
-                        sqlite3_bind_blob(insert.s, at, v.bytes.constData(), int(v.bytes.size()), SQLITE_STATIC);
-                        break;
-                    }
-                }
-                if (sqlite3_step(insert.s) != SQLITE_DONE)
-                    fail("a row cannot be stored");
-                sqlite3_reset(insert.s);
-            });
-    } catch (...) {
-        sqlite3_finalize(insert.s);
-        insert.s = nullptr;
-        // With the journal off ROLLBACK keeps what was written, the table
-        // itself included; no query may ever see half a table.
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_exec(m_db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoted(table)).toUtf8().constData(),
-                     nullptr, nullptr, nullptr);
-        throw;
-    }
-    sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
-    // Row counts let the planner see which tables are small: without them it
-    // indexes the debts anew for every branch of a union.
-    sqlite3_exec(m_db, QStringLiteral("ANALYZE %1").arg(quoted(table)).toUtf8().constData(), nullptr, nullptr, nullptr);
-    m_kinds.insert(table.toLower(), kinds);
-}
-
-// The Jet kind of a result column declared INTEGER (a row-key ID), found
-// through the table column it comes from.
-ColumnKind SqlStore::originKind(void *statement, int column) const
-{
-    auto *stmt = static_cast<sqlite3_stmt *>(statement);
-    const char *table = sqlite3_column_table_name(stmt, column);
-    const char *origin = sqlite3_column_origin_name(stmt, column);
-    if (table && origin) {
-        const ColumnKind kind = m_kinds.value(QString::fromUtf8(table).toLower())
-                                    .value(QString::fromUtf8(origin).toLower(), ColumnKind::Unknown);
-        if (kind != ColumnKind::Unknown)
-            return kind;
-    }
-    return ColumnKind::Integer32;
+    std::shared_ptr<JetTable> data = readJetTable(file, table);
+    const QString key = QStringLiteral("t%1").arg(m_tables.size());
+    m_tables.insert(key, data);
+    const QString create = QStringLiteral("CREATE VIRTUAL TABLE %1 USING jet(%2)").arg(quoted(table), key);
+    if (sqlite3_exec(m_db, create.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw Error(QStringLiteral("Cannot load table '%1' (%2).").arg(table, QString::fromUtf8(sqlite3_errmsg(m_db))));
 }
 
 bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTable,
@@ -291,8 +172,7 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
     for (int c = 0; c < columnCount; ++c) {
         result.columns[c].name = QString::fromUtf16(static_cast<const char16_t *>(sqlite3_column_name16(stmt.s, c)));
         const char *declared = sqlite3_column_decltype(stmt.s, c);
-        result.columns[c].kind = declared && qstricmp(declared, kRowKeyType) == 0 ? originKind(stmt.s, c)
-                                                                                 : kindOfDeclared(declared);
+        result.columns[c].kind = kindOfDeclared(declared);
         result.data[c].storage = isReference(declared) ? ColumnValues::Storage::LongValue
                                                        : ColumnValues::storageFor(result.columns[c].kind);
         if (result.data[c].storage == ColumnValues::Storage::Text)

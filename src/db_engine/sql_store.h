@@ -5,6 +5,7 @@
 // columns use the database's text order (text_order.h) for ORDER BY.
 #pragma once
 
+#include "jet_tables.h"
 #include "mdb_file.h"
 #include "result_table.h"
 
@@ -23,7 +24,7 @@ public:
     SqlStore(const SqlStore &) = delete;
     SqlStore &operator=(const SqlStore &) = delete;
 
-    // Copies one table of the file in. Throws Error.
+    // Makes one table of the file queryable. Throws Error.
     void load(MdbFile &file, const QString &table);
 
     // Runs one read-only statement. When it names a table that is not yet
@@ -33,11 +34,8 @@ public:
                const std::shared_ptr<const LongValueReader> &longValues = {});
 
 private:
-    void loadRows(MdbFile &file, const QString &table, bool idIsRowKey);
-    ColumnKind originKind(void *statement, int column) const;
-
+    QHash<QString, std::shared_ptr<JetTable>> m_tables;   // module key -> table; outlives m_db
     sqlite3 *m_db = nullptr;
-    QHash<QString, QHash<QString, ColumnKind>> m_kinds;   // lower-case table -> lower-case column -> kind
 };
 
 } // namespace db

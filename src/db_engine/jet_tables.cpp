@@ -1,0 +1,364 @@
+#include "jet_tables.h"
+
+#include "db_error.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace db {
+namespace {
+
+struct DeclaredKind {
+    ColumnKind kind;
+    const char *declared;
+};
+// Each declared type names the Jet kind and contains the word that gives
+// SQLite the affinity it needs (INT, REAL, TEXT or BLOB).
+constexpr DeclaredKind kDeclared[] = {
+    {ColumnKind::Boolean, "BOOLINT"},      {ColumnKind::Byte, "BYTEINT"},
+    {ColumnKind::Integer16, "SHORTINT"},   {ColumnKind::Integer32, "LONGINT"},
+    {ColumnKind::AutoIncrement, "COUNTERINT"}, {ColumnKind::Currency, "CURRENCYREAL"},
+    {ColumnKind::Single, "SINGLEREAL"},    {ColumnKind::Double, "DOUBLEREAL"},
+    {ColumnKind::Numeric, "NUMERICREAL"},  {ColumnKind::DateTime, "DATETIMEREAL"},
+    {ColumnKind::Text, "TEXT"},            {ColumnKind::Memo, "MEMOTEXT"},
+    {ColumnKind::Binary, "BINARYBLOB"},    {ColumnKind::OLE, "OLEBLOB"},
+    {ColumnKind::Guid, "GUIDTEXT"},        {ColumnKind::Unknown, "UNKNOWNBLOB"},
+};
+
+QString quoted(const QString &name)
+{
+    QString n = name;
+    return QLatin1Char('"') + n.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+struct VTable : sqlite3_vtab {
+    std::shared_ptr<JetTable> table;
+};
+
+struct Cursor : sqlite3_vtab_cursor {
+    const JetTable *table = nullptr;
+    // Either every row (list == nullptr) or a run of a key list.
+    const std::vector<std::pair<qint64, int>> *list = nullptr;
+    std::size_t at = 0, end = 0;
+    int row() const { return list ? (*list)[at].second : int(at); }
+};
+
+int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_vtab **out, char **error)
+{
+    const auto *tables = static_cast<const QHash<QString, std::shared_ptr<JetTable>> *>(aux);
+    if (argc < 4) {
+        *error = sqlite3_mprintf("jet: no table named");
+        return SQLITE_ERROR;
+    }
+    const QString key = QString::fromUtf8(argv[3]);
+    const std::shared_ptr<JetTable> table = tables->value(key);
+    if (!table) {
+        *error = sqlite3_mprintf("jet: unknown table");
+        return SQLITE_ERROR;
+    }
+    QStringList defs;
+    for (std::size_t c = 0; c < table->columns.size(); ++c)
+        defs << declaredColumn(table->columns[c], table->references[c], "JETTEXT");
+    const QByteArray schema = QStringLiteral("CREATE TABLE x(%1)").arg(defs.join(QLatin1Char(','))).toUtf8();
+    const int rc = sqlite3_declare_vtab(db, schema.constData());
+    if (rc != SQLITE_OK)
+        return rc;
+    auto *vt = new VTable();
+    vt->table = table;
+    *out = vt;
+    return SQLITE_OK;
+}
+
+int disconnect(sqlite3_vtab *vt)
+{
+    delete static_cast<VTable *>(vt);
+    return SQLITE_OK;
+}
+
+// Only a table's ID column gets a key list: joins then run in the order of
+// the table that is scanned, as the tables are stored, and rows that sort
+// equal keep that order.
+bool keyColumn(const JetTable &t, int column)
+{
+    return column >= 0 && column < int(t.columns.size())
+        && t.values[std::size_t(column)].storage == ColumnValues::Storage::Integer
+        && !t.references[std::size_t(column)]
+        && t.columns[std::size_t(column)].name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0;
+}
+
+// Equality on the ID column is served from its key list; anything else is a
+// scan of every row. SQLite re-checks every constraint itself.
+int bestIndex(sqlite3_vtab *vt, sqlite3_index_info *info)
+{
+    const JetTable &t = *static_cast<VTable *>(vt)->table;
+    int chosen = -1;
+    double chosenRows = t.rows;
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto &c = info->aConstraint[i];
+        if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || !keyColumn(t, c.iColumn))
+            continue;
+        const auto &keys = t.keyList(c.iColumn);
+        std::size_t distinct = 0;
+        for (std::size_t k = 0; k < keys.size(); ++k)
+            if (k == 0 || keys[k].first != keys[k - 1].first)
+                ++distinct;
+        const double rows = distinct ? double(keys.size()) / double(distinct) : 1.0;
+        if (chosen < 0 || rows < chosenRows) {
+            chosen = i;
+            chosenRows = rows;
+        }
+    }
+    if (chosen >= 0) {
+        info->aConstraintUsage[chosen].argvIndex = 1;
+        info->aConstraintUsage[chosen].omit = 0;
+        info->idxNum = info->aConstraint[chosen].iColumn + 1;
+        info->estimatedRows = sqlite3_int64(std::max(1.0, chosenRows));
+        info->estimatedCost = 1.0 + std::log2(double(t.rows) + 1) + chosenRows;
+    } else {
+        // A scan costs more per row than a look-up, so that a small table is
+        // looked up by ID rather than scanned once per outer row.
+        info->idxNum = 0;
+        info->estimatedRows = t.rows;
+        info->estimatedCost = 10.0 * double(t.rows) + 1;
+    }
+    return SQLITE_OK;
+}
+
+int open(sqlite3_vtab *vt, sqlite3_vtab_cursor **out)
+{
+    auto *cursor = new Cursor();
+    cursor->table = static_cast<VTable *>(vt)->table.get();
+    *out = cursor;
+    return SQLITE_OK;
+}
+
+int close(sqlite3_vtab_cursor *cursor)
+{
+    delete static_cast<Cursor *>(cursor);
+    return SQLITE_OK;
+}
+
+int filter(sqlite3_vtab_cursor *base, int idxNum, const char *, int argc, sqlite3_value **argv)
+{
+    auto *cursor = static_cast<Cursor *>(base);
+    const JetTable &t = *cursor->table;
+    cursor->list = nullptr;
+    cursor->at = 0;
+    cursor->end = std::size_t(t.rows);
+    if (idxNum <= 0 || argc < 1)
+        return SQLITE_OK;
+    qint64 key = 0;
+    switch (sqlite3_value_numeric_type(argv[0])) {
+    case SQLITE_INTEGER:
+        key = sqlite3_value_int64(argv[0]);
+        break;
+    case SQLITE_FLOAT: {
+        const double d = sqlite3_value_double(argv[0]);
+        if (d != std::floor(d) || std::fabs(d) > 9.0e18) {
+            cursor->end = 0;   // no integer equals it
+            return SQLITE_OK;
+        }
+        key = qint64(d);
+        break;
+    }
+    default:   // NULL or text: equal to no integer
+        cursor->end = 0;
+        return SQLITE_OK;
+    }
+    const auto &keys = t.keyList(idxNum - 1);
+    const auto range = std::equal_range(keys.begin(), keys.end(), std::pair<qint64, int>(key, 0),
+                                        [](const auto &a, const auto &b) { return a.first < b.first; });
+    cursor->list = &keys;
+    cursor->at = std::size_t(range.first - keys.begin());
+    cursor->end = std::size_t(range.second - keys.begin());
+    return SQLITE_OK;
+}
+
+int next(sqlite3_vtab_cursor *cursor)
+{
+    ++static_cast<Cursor *>(cursor)->at;
+    return SQLITE_OK;
+}
+
+int eof(sqlite3_vtab_cursor *base)
+{
+    const auto *cursor = static_cast<Cursor *>(base);
+    return cursor->at >= cursor->end;
+}
+
+int column(sqlite3_vtab_cursor *base, sqlite3_context *context, int column)
+{
+    const auto *cursor = static_cast<Cursor *>(base);
+    const JetTable &t = *cursor->table;
+    const ColumnValues &c = t.values[std::size_t(column)];
+    const int row = cursor->row();
+    if (c.nulls[std::size_t(row)]) {
+        sqlite3_result_null(context);
+        return SQLITE_OK;
+    }
+    switch (c.storage) {
+    case ColumnValues::Storage::Integer:
+        sqlite3_result_int(context, c.integers[std::size_t(row)]);
+        break;
+    case ColumnValues::Storage::Real:
+        sqlite3_result_double(context, c.reals[std::size_t(row)]);
+        break;
+    case ColumnValues::Storage::Text: {
+        const quint32 begin = c.offsets[std::size_t(row)];
+        const quint32 length = c.offsets[std::size_t(row) + 1] - begin;
+        // The arrays live as long as the connection: no copy.
+        sqlite3_result_text16(context, c.chars.data() + begin, int(length * 2), SQLITE_STATIC);
+        break;
+    }
+    case ColumnValues::Storage::LongValue:
+        sqlite3_result_int64(context, c.references[std::size_t(row)]);
+        break;
+    case ColumnValues::Storage::Bytes: {
+        const QByteArray &b = c.bytes[std::size_t(row)];
+        sqlite3_result_blob(context, b.constData(), int(b.size()), SQLITE_STATIC);
+        break;
+    }
+    case ColumnValues::Storage::Variant:
+        sqlite3_result_null(context);
+        break;
+    }
+    return SQLITE_OK;
+}
+
+int rowid(sqlite3_vtab_cursor *base, sqlite3_int64 *out)
+{
+    *out = static_cast<Cursor *>(base)->row();
+    return SQLITE_OK;
+}
+
+sqlite3_module makeModule()
+{
+    sqlite3_module m{};   // read-only: no xUpdate, no transactions
+    m.xCreate = connect;
+    m.xConnect = connect;
+    m.xBestIndex = bestIndex;
+    m.xDisconnect = disconnect;
+    m.xDestroy = disconnect;
+    m.xOpen = open;
+    m.xClose = close;
+    m.xFilter = filter;
+    m.xNext = next;
+    m.xEof = eof;
+    m.xColumn = column;
+    m.xRowid = rowid;
+    return m;
+}
+
+const sqlite3_module kModule = makeModule();
+
+} // namespace
+
+const std::vector<std::pair<qint64, int>> &JetTable::keyList(int column) const
+{
+    if (keys.size() != columns.size())
+        keys.resize(columns.size());
+    auto &slot = keys[std::size_t(column)];
+    if (!slot) {
+        slot = std::make_unique<std::vector<std::pair<qint64, int>>>();
+        const ColumnValues &c = values[std::size_t(column)];
+        slot->reserve(std::size_t(rows));
+        for (int r = 0; r < rows; ++r)
+            if (!c.nulls[std::size_t(r)])
+                slot->emplace_back(c.integers[std::size_t(r)], r);
+        std::stable_sort(slot->begin(), slot->end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    }
+    return *slot;
+}
+
+QString declaredColumn(const StoredColumn &column, bool reference, const char *collation)
+{
+    const char *type = "UNKNOWNBLOB";
+    for (const DeclaredKind &d : kDeclared)
+        if (d.kind == column.kind)
+            type = d.declared;
+    if (reference)
+        type = column.kind == ColumnKind::OLE ? "OLEREFINT" : "MEMOREFINT";
+    QString def = quoted(column.name) + QLatin1Char(' ') + QLatin1String(type);
+    if (!reference && (column.kind == ColumnKind::Text || column.kind == ColumnKind::Memo))
+        def += QLatin1String(" COLLATE ") + QLatin1String(collation);
+    return def;
+}
+
+std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
+{
+    auto table = std::make_unique<JetTable>();
+    table->name = name;
+    file.readTable(
+        name,
+        [&](const std::vector<StoredColumn> &columns) {
+            table->columns = columns;
+            table->values.resize(columns.size());
+            table->references.assign(columns.size(), false);
+            for (std::size_t c = 0; c < columns.size(); ++c) {
+                const bool reference = file.readsLongValuesLater()
+                    && (columns[c].kind == ColumnKind::Memo || columns[c].kind == ColumnKind::OLE);
+                table->references[c] = reference;
+                ColumnValues &v = table->values[c];
+                v.storage = reference ? ColumnValues::Storage::LongValue : ColumnValues::storageFor(columns[c].kind);
+                if (v.storage == ColumnValues::Storage::Variant)
+                    v.storage = ColumnValues::Storage::Bytes;   // unknown kinds: kept as NULL
+                if (v.storage == ColumnValues::Storage::Text)
+                    v.offsets.push_back(0);
+            }
+        },
+        [&](std::vector<StoredValue> &row) {
+            for (std::size_t c = 0; c < row.size(); ++c) {
+                const StoredValue &s = row[c];
+                ColumnValues &v = table->values[c];
+                bool null = s.kind == StoredValue::Kind::Null;
+                switch (v.storage) {
+                case ColumnValues::Storage::Integer:
+                    null = null || s.kind != StoredValue::Kind::Integer;
+                    v.integers.push_back(null ? 0 : qint32(s.integer));
+                    break;
+                case ColumnValues::Storage::Real:
+                    null = null || s.kind != StoredValue::Kind::Real;
+                    v.reals.push_back(null ? 0.0 : s.real);
+                    break;
+                case ColumnValues::Storage::Text:
+                    null = null || s.kind != StoredValue::Kind::Text;
+                    if (!null)
+                        v.chars.insert(v.chars.end(), s.text.utf16(), s.text.utf16() + s.text.size());
+                    v.offsets.push_back(quint32(v.chars.size()));
+                    break;
+                case ColumnValues::Storage::LongValue:
+                    null = null || s.kind != StoredValue::Kind::LongValue;
+                    v.references.push_back(null ? 0 : s.integer);
+                    break;
+                case ColumnValues::Storage::Bytes:
+                    null = null || s.kind != StoredValue::Kind::Bytes;
+                    v.bytes.push_back(null ? QByteArray() : s.bytes);
+                    break;
+                case ColumnValues::Storage::Variant:
+                    break;
+                }
+                v.nulls.push_back(null ? 1 : 0);
+            }
+            ++table->rows;
+        });
+    // The arrays grew by doubling; give back what is left over.
+    for (ColumnValues &v : table->values) {
+        v.nulls.shrink_to_fit();
+        v.integers.shrink_to_fit();
+        v.reals.shrink_to_fit();
+        v.chars.shrink_to_fit();
+        v.offsets.shrink_to_fit();
+        v.references.shrink_to_fit();
+        v.bytes.shrink_to_fit();
+    }
+    return table;
+}
+
+void registerJetModule(sqlite3 *db, const QHash<QString, std::shared_ptr<JetTable>> *tables)
+{
+    sqlite3_create_module_v2(db, "jet", &kModule, const_cast<QHash<QString, std::shared_ptr<JetTable>> *>(tables), nullptr);
+}
+
+} // namespace db
