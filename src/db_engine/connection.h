@@ -1,10 +1,10 @@
 // Connection: the read-only link to one .mdb file.
 //
 // open() reads the whole file into memory once (one consistent snapshot even
-// while another program writes to it), decodes every user table through
-// libmdb, and loads them into a private in-memory SQLite database in which
-// the data sets' query texts run verbatim. The .mdb file is never opened for
-// writing and nothing is created beside it.
+// while another program writes to it). A table is decoded through libmdb
+// when a query first names it and is then seen by a private in-memory SQLite
+// database in which the data sets' query texts run verbatim. The .mdb file
+// is never opened for writing and nothing is created beside it.
 #pragma once
 
 #include "db_error.h"

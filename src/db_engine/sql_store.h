@@ -1,8 +1,9 @@
 // SqlStore: the private in-memory SQLite database in which queries run.
 //
-// Tables are copied in from the .mdb snapshot; their columns carry the Jet
-// kind in the declared type (so results know what each column is) and text
-// columns use the database's text order (text_order.h) for ORDER BY.
+// The snapshot's tables appear in it as virtual tables (jet_tables.h); their
+// columns carry the Jet kind in the declared type (so results know what each
+// column is) and text columns use the database's text order (text_order.h)
+// for ORDER BY.
 #pragma once
 
 #include "jet_tables.h"
