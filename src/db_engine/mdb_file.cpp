@@ -360,22 +360,14 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
     std::vector<StoredValue> values(numCols);
     const bool lazy = readsLongValuesLater();
 
-    mdb_rewind_table(table);
-    while (mdb_read_next_dpg(table)) {
-        const unsigned char *page = mdb->pg_buf;
-        const int rows = std::min(int(le16(page + rowCountOffset)), kMaxRowsPerPage);
-        for (int r = 0; r < rows; ++r) {
-            int rowStart = 0;
-            size_t rowSize = 0;
-            if (mdb_find_row(mdb, r, &rowStart, &rowSize) != 0 || rowSize == 0)
-                continue;
-            if (rowStart & 0x4000)   // the row lives elsewhere (overflow pointer) or is gone
-                continue;
-            rowStart &= 0x1FFF;
+    const unsigned char *page = mdb->pg_buf;
+    // Decodes the row at rowStart/rowSize of the page in libmdb's buffer
+    // (page number `pageNumber`) and hands it on.
+    auto decodeRow = [&](int rowStart, size_t rowSize, quint32 pageNumber) {
             if (rowStart + rowSize > size_t(pageSize))
-                continue;
+                return;
             if (mdb_crack_row(table, rowStart, rowSize, fields.data()) < 0)
-                continue;
+                return;
             const int rowEnd = rowStart + int(rowSize);
             for (unsigned i = 0; i < numCols; ++i) {
                 const MdbField &f = fields[i];
@@ -449,7 +441,7 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                 case MDB_OLE: {
                     if (lazy) {
                         v.kind = StoredValue::Kind::LongValue;
-                        v.integer = longValueReference(table->cur_phys_pg, f.start, size);
+                        v.integer = longValueReference(pageNumber, f.start, size);
                         break;
                     }
                     bool ok = false;
@@ -470,6 +462,51 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                 }
             }
             rowReady(values);
+    };
+
+    // Row slots carry two flags, read as Access (and Jackcess) read them:
+    // 0x8000 marks a deleted row, 0x4000 a row that moved when it grew, whose
+    // slot holds the page and row it moved to. libmdb reads them the other
+    // way round and would list deleted rows.
+    const quint32 tablePage = quint32(entry->table_pg);
+    mdb_rewind_table(table);
+    while (mdb_read_next_dpg(table)) {
+        const quint32 pageNumber = table->cur_phys_pg;
+        const int rows = std::min(int(le16(page + rowCountOffset)), kMaxRowsPerPage);
+        for (int r = 0; r < rows; ++r) {
+            const quint16 slot = le16(page + rowCountOffset + 2 + 2 * r);
+            if (slot & 0x8000)
+                continue;
+            int rowStart = 0;
+            size_t rowSize = 0;
+            if (mdb_find_row(mdb, r, &rowStart, &rowSize) != 0 || rowSize == 0)
+                continue;
+            rowStart &= 0x1FFF;
+            if (!(slot & 0x4000)) {
+                decodeRow(rowStart, rowSize, pageNumber);
+                continue;
+            }
+            if (rowSize < 4 || rowStart + 4 > pageSize)
+                continue;
+            const quint32 target = le32(page + rowStart);
+            const quint32 targetPage = target >> 8;
+            const int targetRow = int(target & 0xFF);
+            // Only a live, unmoved row on a data page of this same table.
+            if (!d->pageHasType(targetPage, 0x01)
+                || le32(reinterpret_cast<const unsigned char *>(d->contents.constData())
+                        + qsizetype(targetPage) * pageSize + 4) != tablePage
+                || d->mdb->f->db_key != 0)
+                continue;
+            if (mdb_read_pg(mdb, targetPage) == pageSize) {
+                const quint16 targetSlot = le16(page + rowCountOffset + 2 + 2 * targetRow);
+                int start = 0;
+                size_t size = 0;
+                if (targetRow < std::min(int(le16(page + rowCountOffset)), kMaxRowsPerPage)
+                    && !(targetSlot & 0xC000) && mdb_find_row(mdb, targetRow, &start, &size) == 0 && size > 0)
+                    decodeRow(start & 0x1FFF, size, targetPage);
+            }
+            if (mdb_read_pg(mdb, pageNumber) != pageSize)
+                return;   // cannot happen: the page was read a moment ago
         }
     }
 }

@@ -6,6 +6,7 @@
 #include "test_databases.h"
 
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <cmath>
@@ -45,6 +46,7 @@ private slots:
     void values();
     void columnKinds_data();
     void columnKinds();
+    void deletedAndMovedRows();
 
 private:
     QTemporaryDir m_dir;
@@ -170,6 +172,47 @@ void tst_ValueReading::columnKinds()
     QCOMPARE(r.columns[4].name, QStringLiteral("Alias"));
     QCOMPARE(r.columns[10].name, QStringLiteral("Примечание"));
     QCOMPARE(r.rowCount(), 2);
+}
+
+// Row slots flagged deleted (0x8000) are skipped; a slot flagged moved
+// (0x4000) is read where its pointer leads. The flags are set by hand in a
+// written file: one data page, rows 0..5 holding IDs 1..6.
+void tst_ValueReading::deletedAndMovedRows()
+{
+    jetdb::Database db;
+    auto &t = db.addTable("T", {{"ID", Type::Long}, {"Name", Type::Text, 50}});
+    for (std::int64_t id = 1; id <= 6; ++id)
+        t.addRow({id, text(QStringLiteral("строка %1").arg(id))});
+    const QString path = m_dir.filePath(QStringLiteral("flags.mdb"));
+    testdb::write(db, path);
+    QByteArray bytes = testdb::readAll(path);
+
+    const int page = 4096;
+    int dataPage = -1;
+    for (int p = 3; p < bytes.size() / page; ++p) {
+        const char *at = bytes.constData() + qsizetype(p) * page;
+        if (at[0] == 1 && qFromLittleEndian<quint32>(at + 4) > 2 && std::memcmp(at + 4, "LVAL", 4) != 0
+            && qFromLittleEndian<quint16>(at + 12) == 6)
+            dataPage = p;
+    }
+    QVERIFY(dataPage > 0);
+    char *at = bytes.data() + qsizetype(dataPage) * page;
+    auto slot = [&](int row) { return at + 14 + 2 * row; };
+    qToLittleEndian<quint16>(qFromLittleEndian<quint16>(slot(1)) | 0x8000, slot(1));   // row 1 deleted
+    const quint16 moved = qFromLittleEndian<quint16>(slot(2)) & 0x1FFF;
+    qToLittleEndian<quint32>(quint32(dataPage) << 8 | 4, at + moved);                 // row 2 -> row 4
+    qToLittleEndian<quint16>(qFromLittleEndian<quint16>(slot(2)) | 0x4000, slot(2));
+    testdb::writeAll(path, bytes);
+
+    db::Connection connection;
+    connection.setConnectionString(testdb::connectionStringFor(path));
+    connection.open();
+    const db::ResultTable r = connection.execute(QStringLiteral("SELECT ID, Name FROM T"));
+    QList<int> ids;
+    for (int row = 0; row < r.rowCount(); ++row)
+        ids << r.value(row, 0).toInt();
+    QCOMPARE(ids, (QList<int>{1, 5, 4, 5, 6}));
+    QCOMPARE(r.value(1, 1).toString(), QStringLiteral("строка 5"));
 }
 
 QTEST_GUILESS_MAIN(tst_ValueReading)
