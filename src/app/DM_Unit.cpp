@@ -66,12 +66,12 @@ constexpr bool Shown = true;
 constexpr bool Hidden = false;
 constexpr bool ReadOnly = true;
 
-struct FieldSpec {
+struct FieldDecl {
     db::Field *TDM::*member;
     db::FieldDef def;
 };
 
-const FieldSpec kSverlaFields[] = {
+const FieldDecl kSverlaFields[] = {
     {&TDM::dtset_SverlaID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden, ReadOnly}},
     {&TDM::dtset_SverlaType, {u"Type"_s, K::WideText, 200, u"Тип сверла"_s, 25, Shown}},
     {&TDM::dtset_SverlaKod, {u"Kod"_s, K::WideText, 150, u"Код"_s, 25, Shown}},
@@ -91,7 +91,7 @@ const FieldSpec kSverlaFields[] = {
     {&TDM::dtset_SverlaKorob, {u"Korob"_s, K::WideText, 100, u"Короб"_s, 18, Shown}},
 };
 
-const FieldSpec kFrezyFields[] = {
+const FieldDecl kFrezyFields[] = {
     {&TDM::dtset_FrezyID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden, ReadOnly}},
     {&TDM::dtset_FrezyType, {u"Type"_s, K::WideText, 200, u"Тип фрезы"_s, 20, Shown}},
     {&TDM::dtset_FrezyKod, {u"Kod"_s, K::WideText, 250, u"Код"_s, 30, Shown}},
@@ -112,7 +112,7 @@ const FieldSpec kFrezyFields[] = {
     {&TDM::dtset_FrezyKorob, {u"Korob"_s, K::WideText, 100, u"Короб"_s, 30, Shown}},
 };
 
-const FieldSpec kDerjFields[] = {
+const FieldDecl kDerjFields[] = {
     {&TDM::dtset_DerjID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden, ReadOnly}},
     {&TDM::dtset_DerjDerj_Name, {u"Derj_Name"_s, K::WideText, 250, u"Тип державки"_s, 50, Shown}},
     {&TDM::dtset_DerjKod, {u"Kod"_s, K::WideText, 250, u"Код"_s, 30, Shown}},
@@ -127,7 +127,7 @@ const FieldSpec kDerjFields[] = {
     {&TDM::dtset_DerjKorob, {u"Korob"_s, K::WideText, 100, u"КОРОБ"_s, 30, Shown}},
 };
 
-const FieldSpec kPlastFields[] = {
+const FieldDecl kPlastFields[] = {
     {&TDM::dtset_PlastID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden, ReadOnly}},
     {&TDM::dtset_PlastNaimenovanie, {u"Naimenovanie"_s, K::WideText, 250, u"Тип пластины"_s, 40, Shown}},
     {&TDM::dtset_PlastKod, {u"Kod"_s, K::WideText, 150, u"КОД"_s, 40, Shown}},
@@ -142,7 +142,7 @@ const FieldSpec kPlastFields[] = {
     {&TDM::dtset_PlastKorob, {u"Korob"_s, K::WideText, 100, u"КОРОБ"_s, 30, Shown}},
 };
 
-const FieldSpec kDolgiFields[] = {
+const FieldDecl kDolgiFields[] = {
     {&TDM::dtset_DolgiID, {u"ID"_s, K::Integer, 0, u""_s, 0, Hidden}},
     {&TDM::dtset_DolgiNomer_Zap, {u"Nomer_Zap"_s, K::Integer, 0, u"№ зап."_s, 0, Shown}},
     {&TDM::dtset_DolgiTabl_Name, {u"Tabl_Name"_s, K::WideText, 255, u"Тип инстр"_s, 25, Shown}},
@@ -159,17 +159,17 @@ const FieldSpec kDolgiFields[] = {
     {&TDM::dtset_DolgiID_People, {u"ID_People"_s, K::Integer, 0, u""_s, 0, Hidden}},
 };
 
-struct DataSetSpec {
+struct DataSetDecl {
     db::DataSet *TDM::*member;
     const char *name;
     const char *commandText;
-    const FieldSpec *fields;
+    const FieldDecl *fields;
     std::size_t fieldCount;
     void (TDM::*afterScroll)(db::DataSet *);
 };
 
 // Page order: the order of creation, opening and closing.
-const DataSetSpec kDataSets[] = {
+const DataSetDecl kDataSets[] = {
     {&TDM::dtset_Sverla, "dtset_Sverla", kSverlaQuery, kSverlaFields, std::size(kSverlaFields), &TDM::dtset_SverlaAfterScroll},
     {&TDM::dtset_Frezy, "dtset_Frezy", kFrezyQuery, kFrezyFields, std::size(kFrezyFields), &TDM::dtset_FrezyAfterScroll},
     {&TDM::dtset_Derj, "dtset_Derj", kDerjQuery, kDerjFields, std::size(kDerjFields), &TDM::dtset_DerjAfterScroll},
@@ -177,13 +177,13 @@ const DataSetSpec kDataSets[] = {
     {&TDM::dtset_Dolgi, "dtset_Dolgi", kDolgiQuery, kDolgiFields, std::size(kDolgiFields), &TDM::dtset_DolgiAfterScroll},
 };
 
-struct DataSourceSpec {
+struct DataSourceDecl {
     db::DataSource *TDM::*member;
     const char *name;
     db::DataSet *TDM::*dataSet;
 };
 
-const DataSourceSpec kDataSources[] = {
+const DataSourceDecl kDataSources[] = {
     {&TDM::ds_Sverla, "ds_Sverla", &TDM::dtset_Sverla},
     {&TDM::ds_Frezy, "ds_Frezy", &TDM::dtset_Frezy},
     {&TDM::ds_Derj, "ds_Derj", &TDM::dtset_Derj},
@@ -207,19 +207,19 @@ TDM::TDM(QObject *parent)
     ADOConnection1->setObjectName(u"ADOConnection1"_s);
     ADOConnection1->setConnectionString(QString::fromLatin1(kDesignTimeConnectionString));
 
-    for (const DataSetSpec &spec : kDataSets) {
-        auto *dataSet = new db::DataSet(QString::fromLatin1(spec.name), ADOConnection1, this);
-        dataSet->setCommandText(QString::fromLatin1(spec.commandText));
-        for (std::size_t i = 0; i < spec.fieldCount; ++i)
-            this->*(spec.fields[i].member) = dataSet->addField(spec.fields[i].def);
-        connect(dataSet, &db::DataSet::afterScroll, this, spec.afterScroll);
-        this->*(spec.member) = dataSet;
+    for (const DataSetDecl &decl : kDataSets) {
+        auto *dataSet = new db::DataSet(QString::fromLatin1(decl.name), ADOConnection1, this);
+        dataSet->setCommandText(QString::fromLatin1(decl.commandText));
+        for (std::size_t i = 0; i < decl.fieldCount; ++i)
+            this->*(decl.fields[i].member) = dataSet->addField(decl.fields[i].def);
+        connect(dataSet, &db::DataSet::afterScroll, this, decl.afterScroll);
+        this->*(decl.member) = dataSet;
     }
 
-    for (const DataSourceSpec &spec : kDataSources) {
-        auto *source = new db::DataSource(this->*(spec.dataSet), this);
-        source->setObjectName(QString::fromLatin1(spec.name));
-        this->*(spec.member) = source;
+    for (const DataSourceDecl &decl : kDataSources) {
+        auto *source = new db::DataSource(this->*(decl.dataSet), this);
+        source->setObjectName(QString::fromLatin1(decl.name));
+        this->*(decl.member) = source;
     }
 }
 
@@ -241,22 +241,22 @@ void TDM::OpenBD(const QString &path)
         return;
     ADOConnection1->setConnectionString(connectionStringFor(path));
     ADOConnection1->open();
-    for (const DataSetSpec &spec : kDataSets)
-        (this->*(spec.member))->open();
+    for (const DataSetDecl &decl : kDataSets)
+        (this->*(decl.member))->open();
 }
 
 void TDM::CloseBD()
 {
-    for (const DataSetSpec &spec : kDataSets)
-        (this->*(spec.member))->close();
+    for (const DataSetDecl &decl : kDataSets)
+        (this->*(decl.member))->close();
     ADOConnection1->close();
 }
 
 db::DataSource *TDM::dataSourceByName(const QString &name) const
 {
-    for (const DataSourceSpec &spec : kDataSources) {
-        if (name.compare(QLatin1StringView(spec.name), Qt::CaseInsensitive) == 0)
-            return this->*(spec.member);
+    for (const DataSourceDecl &decl : kDataSources) {
+        if (name.compare(QLatin1StringView(decl.name), Qt::CaseInsensitive) == 0)
+            return this->*(decl.member);
     }
     return nullptr;
 }

@@ -77,8 +77,8 @@ TableImage imageOf(const Table &t, Format format)
 
 TableImage catalogImage()
 {
-    struct Spec { const char *name; std::uint8_t code; int size; };
-    static const Spec specs[] = {
+    struct CatalogColumn { const char *name; std::uint8_t code; int size; };
+    static const CatalogColumn catalogColumns[] = {
         {"Id", cLong, 4}, {"ParentId", cLong, 4}, {"Name", cText, 255}, {"Type", cInt, 2},
         {"DateCreate", cDate, 8}, {"DateUpdate", cDate, 8}, {"Owner", cBinary, 255}, {"Flags", cLong, 4},
         {"Database", cMemo, 0}, {"Connect", cMemo, 0}, {"ForeignName", cText, 255},
@@ -89,7 +89,7 @@ TableImage catalogImage()
     img.name = "MSysObjects";
     img.system = true;
     img.tdefPage = 2;
-    for (const Spec &s : specs) {
+    for (const CatalogColumn &s : catalogColumns) {
         ColDesc c;
         c.name = s.name;
         c.code = s.code;
