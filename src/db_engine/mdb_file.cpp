@@ -466,9 +466,39 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
 
     // Row slots carry two flags, read as Access (and Jackcess) read them:
     // 0x8000 marks a deleted row, 0x4000 a row that moved when it grew, whose
-    // slot holds the page and row it moved to. libmdb reads them the other
-    // way round and would list deleted rows.
+    // slot holds the page and row it moved to. The new place is itself
+    // flagged deleted, so that a scan passes it by and only the pointer
+    // reaches it. libmdb reads the flags the other way round and would list
+    // deleted rows.
     const quint32 tablePage = quint32(entry->table_pg);
+    const auto *file = reinterpret_cast<const unsigned char *>(d->contents.constData());
+    auto followMoved = [&](int rowStart, size_t rowSize, quint32 pageNumber) {
+        constexpr int kMaxHops = 8;   // a damaged file may loop
+        for (int hop = 0; hop < kMaxHops; ++hop) {
+            if (rowSize < 4 || rowStart + 4 > pageSize)
+                return;
+            const quint32 target = le32(page + rowStart);
+            const quint32 targetPage = target >> 8;
+            const int targetRow = int(target & 0xFF);
+            // Only a row on a data page of this same table.
+            if (!d->pageHasType(targetPage, 0x01) || d->mdb->f->db_key != 0
+                || le32(file + qsizetype(targetPage) * pageSize + 4) != tablePage)
+                return;
+            if (mdb_read_pg(mdb, targetPage) != pageSize
+                || targetRow >= std::min(int(le16(page + rowCountOffset)), kMaxRowsPerPage))
+                return;
+            const quint16 targetSlot = le16(page + rowCountOffset + 2 + 2 * targetRow);
+            if (mdb_find_row(mdb, targetRow, &rowStart, &rowSize) != 0 || rowSize == 0)
+                return;
+            rowStart &= 0x1FFF;
+            pageNumber = targetPage;
+            if (!(targetSlot & 0x4000)) {
+                decodeRow(rowStart, rowSize, pageNumber);
+                return;
+            }
+        }
+    };
+
     mdb_rewind_table(table);
     while (mdb_read_next_dpg(table)) {
         const quint32 pageNumber = table->cur_phys_pg;
@@ -486,27 +516,9 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                 decodeRow(rowStart, rowSize, pageNumber);
                 continue;
             }
-            if (rowSize < 4 || rowStart + 4 > pageSize)
-                continue;
-            const quint32 target = le32(page + rowStart);
-            const quint32 targetPage = target >> 8;
-            const int targetRow = int(target & 0xFF);
-            // Only a live, unmoved row on a data page of this same table.
-            if (!d->pageHasType(targetPage, 0x01)
-                || le32(reinterpret_cast<const unsigned char *>(d->contents.constData())
-                        + qsizetype(targetPage) * pageSize + 4) != tablePage
-                || d->mdb->f->db_key != 0)
-                continue;
-            if (mdb_read_pg(mdb, targetPage) == pageSize) {
-                const quint16 targetSlot = le16(page + rowCountOffset + 2 + 2 * targetRow);
-                int start = 0;
-                size_t size = 0;
-                if (targetRow < std::min(int(le16(page + rowCountOffset)), kMaxRowsPerPage)
-                    && !(targetSlot & 0xC000) && mdb_find_row(mdb, targetRow, &start, &size) == 0 && size > 0)
-                    decodeRow(start & 0x1FFF, size, targetPage);
-            }
-            if (mdb_read_pg(mdb, pageNumber) != pageSize)
-                return;   // cannot happen: the page was read a moment ago
+            followMoved(rowStart, rowSize, pageNumber);
+            if (mdb_read_pg(mdb, pageNumber) != pageSize)   // back to the page being scanned
+                return;
         }
     }
 }

@@ -175,7 +175,8 @@ void tst_ValueReading::columnKinds()
 }
 
 // Row slots flagged deleted (0x8000) are skipped; a slot flagged moved
-// (0x4000) is read where its pointer leads. The flags are set by hand in a
+// (0x4000) is read where its pointer leads, although Access flags that new
+// place deleted so that scans pass it by. The flags are set by hand in a
 // written file: one data page, rows 0..5 holding IDs 1..6.
 void tst_ValueReading::deletedAndMovedRows()
 {
@@ -202,6 +203,7 @@ void tst_ValueReading::deletedAndMovedRows()
     const quint16 moved = qFromLittleEndian<quint16>(slot(2)) & 0x1FFF;
     qToLittleEndian<quint32>(quint32(dataPage) << 8 | 4, at + moved);                 // row 2 -> row 4
     qToLittleEndian<quint16>(qFromLittleEndian<quint16>(slot(2)) | 0x4000, slot(2));
+    qToLittleEndian<quint16>(qFromLittleEndian<quint16>(slot(4)) | 0x8000, slot(4));   // as Access marks a moved row's new place
     testdb::writeAll(path, bytes);
 
     db::Connection connection;
@@ -211,7 +213,7 @@ void tst_ValueReading::deletedAndMovedRows()
     QList<int> ids;
     for (int row = 0; row < r.rowCount(); ++row)
         ids << r.value(row, 0).toInt();
-    QCOMPARE(ids, (QList<int>{1, 5, 4, 5, 6}));
+    QCOMPARE(ids, (QList<int>{1, 5, 4, 6}));
     QCOMPARE(r.value(1, 1).toString(), QStringLiteral("строка 5"));
 }
 
