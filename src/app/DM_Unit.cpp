@@ -4,6 +4,7 @@
 #include "data_source.h"
 #include "dataset.h"
 #include "field.h"
+#include "file_lookup.h"
 
 #include <iterator>
 
@@ -204,6 +205,8 @@ TDM::TDM(QObject *parent)
     setObjectName(u"DM"_s);
 
     ADOConnection1 = new db::Connection(this);
+    // The database path is checked with the same lookup before it is opened.
+    ADOConnection1->setPathResolver(&platform::resolvePath);
     ADOConnection1->setObjectName(u"ADOConnection1"_s);
     ADOConnection1->setConnectionString(QString::fromLatin1(kDesignTimeConnectionString));
 

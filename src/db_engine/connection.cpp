@@ -60,10 +60,11 @@ void Connection::open()
     if (path.isEmpty())
         throw Error(QStringLiteral("No database file is named in the connection string."));
 
-    const QFileInfo info(path);
+    const QString diskPath = m_pathResolver ? m_pathResolver(path) : path;
+    const QFileInfo info(diskPath);
     if (!info.exists() || info.isDir())
         throw Error(QStringLiteral("Could not find file '%1'.").arg(path));
-    QFile file(path);
+    QFile file(diskPath);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("Cannot open the database file '%1': %2.").arg(path, file.errorString()));
     // One read of the whole file: later changes by another program do not

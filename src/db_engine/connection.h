@@ -11,6 +11,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace db {
@@ -28,6 +29,12 @@ public:
     void setConnectionString(const QString &text);
     QString connectionString() const;
 
+    // How "Data Source" finds the file on disk. The names come from Windows,
+    // whose file system ignores letter case and takes "\\" as separator; the
+    // program plugs in its file lookup here. Without one the path is used as is.
+    using PathResolver = std::function<QString(const QString &path)>;
+    void setPathResolver(PathResolver resolver) { m_pathResolver = std::move(resolver); }
+
     void open();   // throws Error
     void close();  // drops the snapshot; closing a closed connection is a no-op
     bool connected() const;
@@ -39,6 +46,7 @@ public:
 private:
     struct Snapshot;
     QString m_connectionString;
+    PathResolver m_pathResolver;
     std::unique_ptr<Snapshot> m_snapshot;
 };
 

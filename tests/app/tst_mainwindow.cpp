@@ -160,6 +160,10 @@ void tst_MainWindow::startUp_data()
     QTest::newRow("configuration written on Windows")
         << QByteArray("[BD]\r\nPathToBD=%1/\xD1\xEA\xEB\xE0\xE4.mdb\r\n")
         << u"Склад.mdb"_s << u"sample"_s << u"%1/Склад.mdb"_s << QList<ShownBox>{} << 0 << countText(3);
+    // Names stored on Windows: "\\" as separator, another letter case.
+    QTest::newRow("path in Windows spelling")
+        << QByteArray("[BD]\r\nPathToBD=%1\\STOCK.MDB\r\n") << u"stock.mdb"_s << u"sample"_s
+        << u"%1\\STOCK.MDB"_s << QList<ShownBox>{} << 0 << countText(3);
     QTest::newRow("missing database file")
         << QByteArray("[BD]\r\nPathToBD=%1/gone.mdb\r\n") << QString() << QString() << u"%1/gone.mdb"_s
         << QList<ShownBox>{openErrorBox(u"%1/gone.mdb"_s), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
