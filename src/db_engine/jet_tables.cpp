@@ -208,8 +208,10 @@ int column(sqlite3_vtab_cursor *base, sqlite3_context *context, int column)
     case ColumnValues::Storage::Text: {
         const quint32 begin = c.offsets[std::size_t(row)];
         const quint32 length = c.offsets[std::size_t(row) + 1] - begin;
-        // The arrays live as long as the connection: no copy.
-        sqlite3_result_text16(context, c.chars.data() + begin, int(length * 2), SQLITE_STATIC);
+        // The arrays live as long as the connection: no copy. A column of
+        // only empty texts has no array at all, and SQLite takes a null
+        // pointer for NULL.
+        sqlite3_result_text16(context, c.chars.empty() ? u"" : c.chars.data() + begin, int(length * 2), SQLITE_STATIC);
         break;
     }
     case ColumnValues::Storage::LongValue:
