@@ -1,0 +1,297 @@
+// Jet 3 (Access 97) rows of every length the stock tables allow: long
+// Cyrillic texts in Windows-1251, several var columns, memos inline and in
+// long-value pages, NULLs and fixed columns. Rows of 256 bytes and more keep
+// their var offsets' high bits in a jump table; every value must come back
+// exactly, through the engine and through mdbtools' own reader.
+#include "connection.h"
+#include "mdb_tools.h"
+#include "result_table.h"
+#include "stock_schema.h"
+#include "test_databases.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <map>
+
+using jetdb::Type;
+
+namespace {
+
+// Windows-1251 text of exactly `length` characters, mostly Cyrillic, with
+// no short period that could hide a shifted or lost piece.
+std::string cyrillic(int length, QRandomGenerator &random)
+{
+    static const QString letters = QStringLiteral("АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюяЁё№«»°€ ,.;-0123456789ABCxyz");
+    QString s;
+    s.reserve(length);
+    while (s.size() < length)
+        s += letters.at(int(random.bounded(quint32(letters.size()))));
+    return s.toStdString();
+}
+
+// A text length that lands the row's data near 256-byte edges as often as
+// anywhere else: empty, one, full, and values around the edges.
+int textLength(int declared, QRandomGenerator &random)
+{
+    switch (random.bounded(8)) {
+    case 0: return 0;
+    case 1: return 1;
+    case 2: return declared;
+    case 3: return std::max(0, declared - int(random.bounded(4)));
+    default: return int(random.bounded(declared + 1));
+    }
+}
+
+int memoLength(QRandomGenerator &random)
+{
+    // Inline (up to 64 bytes), one long-value row, a chain of rows.
+    static const int lengths[] = {0, 1, 63, 64, 65, 300, 2032, 2033, 5000};
+    return lengths[random.bounded(int(std::size(lengths)))];
+}
+
+struct StockRows {
+    jetdb::Database db{jetdb::Format::Jet3, 1251};
+    std::map<std::string, std::vector<jetdb::Row>> rows;   // per table, as written
+};
+
+// Fills the eight stock tables with `count` rows each; every column is NULL
+// now and then, except the AutoNumber and Boolean ones, which cannot be.
+void fillStock(StockRows &stock, int count, quint32 seed)
+{
+    stock::addStockTables(stock.db);
+    QRandomGenerator random(seed);
+    for (const char *name : {"Sverla", "Frezy", "Derj_Plast", "Plastinyi", "Firma", "Dolgi", "People", "List_Tabl"}) {
+        jetdb::Table &table = *stock.db.table(name);
+        for (int r = 0; r < count; ++r) {
+            jetdb::Row row;
+            for (const jetdb::Column &c : table.columns()) {
+                const bool null = !c.autoNumber && c.type != Type::Boolean && random.bounded(6) == 0;
+                if (c.autoNumber) {
+                    row.push_back(std::int64_t(r + 1));
+                } else if (c.type == Type::Boolean) {
+                    row.push_back(random.bounded(2) == 1);
+                } else if (null) {
+                    row.push_back(jetdb::Null{});
+                } else if (c.type == Type::Text) {
+                    row.push_back(cyrillic(textLength(c.textLength, random), random));
+                } else if (c.type == Type::Memo) {
+                    row.push_back(cyrillic(memoLength(random), random));
+                } else if (c.type == Type::Double) {
+                    row.push_back(random.generateDouble() * 1000 - 500);
+                } else if (c.type == Type::DateTime) {
+                    row.push_back(jetdb::Date::fromCivil(1990 + int(random.bounded(40)), 1 + int(random.bounded(12)),
+                                                         1 + int(random.bounded(28)), int(random.bounded(24))));
+                } else {
+                    row.push_back(std::int64_t(qint32(random.generate())));
+                }
+            }
+            table.addRow(row);
+            stock.rows[name].push_back(std::move(row));
+        }
+    }
+}
+
+QVariant expectedValue(const jetdb::Value &v)
+{
+    if (const auto *b = std::get_if<bool>(&v))
+        return *b;
+    if (const auto *i = std::get_if<std::int64_t>(&v))
+        return qint64(*i);
+    if (const auto *d = std::get_if<double>(&v))
+        return *d;
+    if (const auto *date = std::get_if<jetdb::Date>(&v))
+        return date->days;
+    if (const auto *s = std::get_if<std::string>(&v))
+        return QString::fromStdString(*s);
+    return {};
+}
+
+bool sameValue(const QVariant &got, const QVariant &want)
+{
+    if (want.isNull())
+        return got.isNull();
+    if (got.isNull())
+        return false;
+    switch (want.typeId()) {
+    case QMetaType::Bool: return got.toBool() == want.toBool();
+    case QMetaType::LongLong: return got.toLongLong() == want.toLongLong();
+    case QMetaType::Double: return got.toDouble() == want.toDouble();
+    default: return got.toString() == want.toString();
+    }
+}
+
+// The bytes a row's fixed columns and var data take (a memo's inline text
+// counted, its long-value pages not): to know the rows run past two blocks.
+int dataLength(const jetdb::Table &table, const jetdb::Row &row)
+{
+    int length = 1;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        const Type type = table.columns()[i].type;
+        const auto *s = std::get_if<std::string>(&row[i]);
+        const int chars = s ? int(QString::fromStdString(*s).size()) : 0;
+        if (type == Type::Text)
+            length += chars;
+        else if (type == Type::Memo)
+            length += s ? 12 + (chars <= 64 ? chars : 0) : 0;
+        else if (type == Type::Double || type == Type::DateTime)
+            length += 8;
+        else if (type == Type::Long)
+            length += 4;
+    }
+    return length;
+}
+
+} // namespace
+
+class tst_Jet3Rows : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    StockRows m_stock;
+    QString m_path;
+
+private slots:
+    void initTestCase();
+    void everyValueThroughTheEngine_data();
+    void everyValueThroughTheEngine();
+    void everyValueThroughMdbtools_data();
+    void everyValueThroughMdbtools();
+    void everyEdgeOfABlock_data();
+    void everyEdgeOfABlock();
+};
+
+void tst_Jet3Rows::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    fillStock(m_stock, 300, 97);
+    m_path = testdb::write(m_stock.db, m_dir.filePath(QStringLiteral("stock97.mdb")));
+    int longest = 0;
+    for (const auto &[name, rows] : m_stock.rows)
+        for (const jetdb::Row &row : rows)
+            longest = std::max(longest, dataLength(*m_stock.db.table(name), row));
+    QVERIFY2(longest > 768, qPrintable(QString::number(longest)));
+}
+
+void tst_Jet3Rows::everyValueThroughTheEngine_data()
+{
+    QTest::addColumn<QString>("table");
+    for (const char *name : {"Sverla", "Frezy", "Derj_Plast", "Plastinyi", "Firma", "Dolgi", "People", "List_Tabl"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void tst_Jet3Rows::everyValueThroughTheEngine()
+{
+    QFETCH(QString, table);
+    const jetdb::Table &written = *m_stock.db.table(table.toStdString());
+    const std::vector<jetdb::Row> &rows = m_stock.rows[table.toStdString()];
+
+    db::Connection connection;
+    connection.setConnectionString(testdb::connectionStringFor(m_path));
+    connection.open();
+    const db::ResultTable r = connection.execute(QStringLiteral("SELECT * FROM ") + table);
+    QCOMPARE(r.rowCount(), int(rows.size()));
+    QCOMPARE(r.columns.size(), written.columns().size());
+    for (int row = 0; row < r.rowCount(); ++row)
+        for (int col = 0; col < int(r.columns.size()); ++col) {
+            const QVariant want = expectedValue(rows[std::size_t(row)][std::size_t(col)]);
+            const QVariant got = r.value(row, col);
+            QVERIFY2(sameValue(got, want), qPrintable(QStringLiteral("row %1 column %2: got \"%3\", wrote \"%4\"")
+                                                          .arg(row).arg(r.columns[std::size_t(col)].name,
+                                                                        got.toString(), want.toString())));
+        }
+}
+
+void tst_Jet3Rows::everyValueThroughMdbtools_data() { everyValueThroughTheEngine_data(); }
+
+// libmdb's own row cracking (the raw bytes and null bit of each text) and
+// mdb-export's CSV (texts, memos and whole numbers as written).
+void tst_Jet3Rows::everyValueThroughMdbtools()
+{
+    QFETCH(QString, table);
+    const jetdb::Table &written = *m_stock.db.table(table.toStdString());
+    const std::vector<jetdb::Row> &rows = m_stock.rows[table.toStdString()];
+    const QList<mdbtest::RawRow> raw = mdbtest::readRaw(m_path, table);
+    QCOMPARE(raw.size(), qsizetype(rows.size()));
+    const QList<QList<mdbtest::Cell>> exported =
+        mdbtest::exportTable(m_path, table, {QStringLiteral("MDB_JET3_CHARSET=CP1251")});
+    QCOMPARE(exported.size(), qsizetype(rows.size()));
+    for (int row = 0; row < raw.size(); ++row)
+        for (int col = 0; col < int(written.columns().size()); ++col) {
+            const jetdb::Column &c = written.columns()[std::size_t(col)];
+            const jetdb::Value &v = rows[std::size_t(row)][std::size_t(col)];
+            const QByteArray where = QByteArray("row ") + QByteArray::number(row) + " column " + c.name.c_str();
+            const auto *s = std::get_if<std::string>(&v);
+            if (c.type == Type::Text) {
+                QVERIFY2(raw[row][col].null == !s, where);
+                QVERIFY2(!s || raw[row][col].bytes.size() == QString::fromStdString(*s).size(), where);
+            }
+            QString want;   // mdb-export shows NULL and an empty text alike
+            if (s)
+                want = QString::fromStdString(*s);
+            else if (const auto *i = std::get_if<std::int64_t>(&v); i && c.type == Type::Long)
+                want = QString::number(*i);
+            else if (!std::holds_alternative<jetdb::Null>(v))
+                continue;
+            QVERIFY2(exported[row][col].value_or(QString()) == want, where);
+        }
+}
+
+void tst_Jet3Rows::everyEdgeOfABlock_data()
+{
+    // Lengths of the texts after the first one, and the memo's: the first
+    // text then runs through all its lengths, moving each later offset and
+    // the end of the data over every position around the block edges.
+    QTest::addColumn<QList<int>>("lengths");   // B, M, C; -1 is NULL
+    QTest::newRow("one long text") << QList<int>{-1, -1, -1};
+    QTest::newRow("second text across 256") << QList<int>{200, -1, 0};
+    QTest::newRow("memo header across 256") << QList<int>{230, 64, -1};
+    QTest::newRow("empty values after 256") << QList<int>{255, 0, 0};
+    QTest::newRow("long-value memo, last text across 512") << QList<int>{255, 300, 255};
+    QTest::newRow("three blocks") << QList<int>{255, 64, 255};
+    QTest::newRow("NULL between long texts") << QList<int>{-1, 64, 255};
+}
+
+void tst_Jet3Rows::everyEdgeOfABlock()
+{
+    QFETCH(QList<int>, lengths);
+    jetdb::Database db(jetdb::Format::Jet3, 1251);
+    jetdb::Table &t = db.addTable("Edges", {{"N", Type::Long}, {"A", Type::Text, 255}, {"B", Type::Text, 255},
+                                            {"Flag", Type::Boolean}, {"M", Type::Memo}, {"C", Type::Text, 255},
+                                            {"D", Type::Double}});
+    QRandomGenerator random(1997);
+    auto value = [&](int length) -> jetdb::Value {
+        if (length < 0)
+            return jetdb::Null{};
+        return cyrillic(length, random);
+    };
+    std::vector<jetdb::Row> rows;
+    for (int a = 0; a <= 255; ++a) {
+        rows.push_back({std::int64_t(a), value(a), value(lengths[0]), a % 2 == 1, value(lengths[1]), value(lengths[2]),
+                        a * 0.25});
+        t.addRow(rows.back());
+    }
+    const QString path = testdb::write(db, m_dir.filePath(QStringLiteral("edges.mdb")));
+
+    db::Connection connection;
+    connection.setConnectionString(testdb::connectionStringFor(path));
+    connection.open();
+    const db::ResultTable r = connection.execute(QStringLiteral("SELECT * FROM Edges ORDER BY N"));
+    QCOMPARE(r.rowCount(), int(rows.size()));
+    const QList<mdbtest::RawRow> raw = mdbtest::readRaw(path, QStringLiteral("Edges"));
+    QCOMPARE(raw.size(), qsizetype(rows.size()));
+    for (int row = 0; row < r.rowCount(); ++row)
+        for (int col = 0; col < int(r.columns.size()); ++col) {
+            const jetdb::Value &v = rows[std::size_t(row)][std::size_t(col)];
+            const QVariant want = expectedValue(v);
+            const QVariant got = r.value(row, col);
+            const QByteArray where = "row " + QByteArray::number(row) + " column " + r.columns[std::size_t(col)].name.toUtf8();
+            QVERIFY2(sameValue(got, want), where + ": got \"" + got.toString().toUtf8() + (got.isNull() ? "\" (NULL)" : "\""));
+            if (const auto *s = std::get_if<std::string>(&v); s && col != 4)
+                QCOMPARE(raw[row][col].bytes.size(), QString::fromStdString(*s).size());
+        }
+}
+
+QTEST_GUILESS_MAIN(tst_Jet3Rows)
+#include "tst_jet3_rows.moc"
