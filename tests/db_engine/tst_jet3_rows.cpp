@@ -3,7 +3,10 @@
 // long-value pages, NULLs and fixed columns. Rows of 256 bytes and more keep
 // their var offsets' high bits in a jump table; every value must come back
 // exactly, through the engine and through mdbtools' own reader.
+#include "DM_Unit.h"
 #include "connection.h"
+#include "dataset.h"
+#include "field.h"
 #include "mdb_tools.h"
 #include "result_table.h"
 #include "stock_schema.h"
@@ -14,6 +17,7 @@
 #include <QtTest>
 
 #include <map>
+#include <optional>
 
 using jetdb::Type;
 
@@ -57,7 +61,7 @@ struct StockRows {
 };
 
 // Fills the eight stock tables with `count` rows each; every column is NULL
-// now and then, except the AutoNumber and Boolean ones, which cannot be.
+// now and then, except the keys and the Boolean ones.
 void fillStock(StockRows &stock, int count, quint32 seed)
 {
     stock::addStockTables(stock.db);
@@ -68,8 +72,14 @@ void fillStock(StockRows &stock, int count, quint32 seed)
             jetdb::Row row;
             for (const jetdb::Column &c : table.columns()) {
                 const bool null = !c.autoNumber && c.type != Type::Boolean && random.bounded(6) == 0;
-                if (c.autoNumber) {
-                    row.push_back(std::int64_t(r + 1));
+                // Keys that join, so that the data module lists every row:
+                // IDs 1..count, debts of drills, inserts and milling cutters.
+                const std::optional<std::int64_t> key = c.name == "ID" ? r + 1
+                    : c.name == "ID_Tabl"                              ? 1 + random.bounded(3)
+                    : c.name.starts_with("ID_")                        ? 1 + random.bounded(count)
+                                                                       : std::optional<std::int64_t>();
+                if (key) {
+                    row.push_back(*key);
                 } else if (c.type == Type::Boolean) {
                     row.push_back(random.bounded(2) == 1);
                 } else if (null) {
@@ -152,12 +162,15 @@ class tst_Jet3Rows : public QObject {
     StockRows m_stock;
     QString m_path;
 
+    QVariant expectedField(const std::string &table, const QString &field, const jetdb::Row &row);
+
 private slots:
     void initTestCase();
     void everyValueThroughTheEngine_data();
     void everyValueThroughTheEngine();
     void everyValueThroughMdbtools_data();
     void everyValueThroughMdbtools();
+    void everyValueThroughTheDataModule();
     void everyEdgeOfABlock_data();
     void everyEdgeOfABlock();
 };
@@ -236,6 +249,61 @@ void tst_Jet3Rows::everyValueThroughMdbtools()
                 continue;
             QVERIFY2(exported[row][col].value_or(QString()) == want, where);
         }
+}
+
+// What a data set field shows, from the rows written: its own table's
+// column, or the joined firm, worker, tool kind or tool.
+QVariant tst_Jet3Rows::expectedField(const std::string &table, const QString &field, const jetdb::Row &row)
+{
+    auto cell = [&](const std::string &from, const jetdb::Row &r, const std::string &column) {
+        return expectedValue(r[std::size_t(m_stock.db.table(from)->columnIndex(column))]);
+    };
+    auto byId = [&](const std::string &from, const QVariant &id) -> const jetdb::Row & {
+        return m_stock.rows[from][std::size_t(id.toLongLong() - 1)];
+    };
+    const std::string name = field.toLower().toStdString();
+    if (table == "Dolgi") {
+        static const char *const tools[] = {"", "Sverla", "Plastinyi", "Frezy"};
+        const char *tool = tools[cell(table, row, "ID_Tabl").toInt()];
+        if (name == "kod" || name == "pikcher")
+            return cell(tool, byId(tool, cell(table, row, "ID_Instr")), name);
+        if (name == "fio" || name == "foto")
+            return cell("People", byId("People", cell(table, row, "ID_People")), name);
+        if (name == "tabl_name")
+            return cell("List_Tabl", byId("List_Tabl", cell(table, row, "ID_Tabl")), name);
+    } else if (name == "name") {
+        return cell("Firma", byId("Firma", cell(table, row, "ID_Firma")), "Name");
+    } else if (name == "derj_name") {
+        return cell(table, row, "Name");
+    }
+    return cell(table, row, name);
+}
+
+// The data module's five queries join the tables; every field of every
+// listed row shows what was written.
+void tst_Jet3Rows::everyValueThroughTheDataModule()
+{
+    TDM dm;
+    dm.OpenBD(m_path);
+    const std::pair<db::DataSet *, std::string> sets[] = {
+        {dm.dtset_Sverla, "Sverla"}, {dm.dtset_Frezy, "Frezy"}, {dm.dtset_Derj, "Derj_Plast"},
+        {dm.dtset_Plast, "Plastinyi"}, {dm.dtset_Dolgi, "Dolgi"}};
+    for (const auto &[set, table] : sets) {
+        QVERIFY(set->active());
+        const int idField = set->findField(QStringLiteral("ID"))->index();
+        const std::vector<jetdb::Row> &rows = m_stock.rows[table];
+        QCOMPARE(set->recordCount(), int(rows.size()));
+        for (int row = 0; row < set->recordCount(); ++row) {
+            const jetdb::Row &written = rows[std::size_t(set->value(row, idField).toLongLong() - 1)];
+            for (const db::Field *field : set->fields()) {
+                const QVariant got = set->value(row, field->index());
+                const QVariant want = expectedField(table, field->fieldName(), written);
+                QVERIFY2(sameValue(got, want), qPrintable(QStringLiteral("%1 ID %2 field %3: got \"%4\", wrote \"%5\"")
+                                                              .arg(set->name(), set->value(row, idField).toString(),
+                                                                   field->fieldName(), got.toString(), want.toString())));
+            }
+        }
+    }
 }
 
 void tst_Jet3Rows::everyEdgeOfABlock_data()
