@@ -173,6 +173,7 @@ private slots:
     void everyValueThroughTheDataModule();
     void everyEdgeOfABlock_data();
     void everyEdgeOfABlock();
+    void tablesOfAnyShape();
 };
 
 void tst_Jet3Rows::initTestCase()
@@ -359,6 +360,69 @@ void tst_Jet3Rows::everyEdgeOfABlock()
             if (const auto *s = std::get_if<std::string>(&v); s && col != 4)
                 QCOMPARE(raw[row][col].bytes.size(), QString::fromStdString(*s).size());
         }
+}
+
+// Tables of random column kinds, counts and orders (var columns among the
+// fixed ones, null masks of several bytes), rows up to the longest a table
+// allows.
+void tst_Jet3Rows::tablesOfAnyShape()
+{
+    QRandomGenerator random(3097);
+    jetdb::Database db(jetdb::Format::Jet3, 1251);
+    std::vector<std::vector<jetdb::Row>> written;
+    const Type kinds[] = {Type::Boolean, Type::Byte, Type::Integer, Type::Long, Type::Currency, Type::Single,
+                          Type::Double, Type::DateTime, Type::Text, Type::Text, Type::Text, Type::Memo};
+    for (int t = 0; t < 30; ++t) {
+        std::vector<jetdb::Column> columns{{"N", Type::Long}};
+        const int count = 1 + int(random.bounded(24));
+        for (int c = 0; c < count; ++c)
+            columns.push_back({"C" + std::to_string(c), kinds[random.bounded(int(std::size(kinds)))],
+                               1 + int(random.bounded(255))});
+        jetdb::Table &table = db.addTable("Shape" + std::to_string(t), columns);
+        written.emplace_back();
+        for (int r = 0; r < 40; ++r) {
+            jetdb::Row row{std::int64_t(r)};
+            for (std::size_t c = 1; c < columns.size(); ++c) {
+                const jetdb::Column &col = columns[c];
+                if (col.type != Type::Boolean && random.bounded(5) == 0) {
+                    row.push_back(jetdb::Null{});
+                    continue;
+                }
+                switch (col.type) {
+                case Type::Boolean: row.push_back(random.bounded(2) == 1); break;
+                case Type::Byte: row.push_back(std::int64_t(random.bounded(256))); break;
+                case Type::Integer: row.push_back(std::int64_t(qint16(random.generate()))); break;
+                case Type::Long: row.push_back(std::int64_t(qint32(random.generate()))); break;
+                case Type::Currency: row.push_back(jetdb::Currency{qint32(random.generate())}); break;
+                case Type::Single: row.push_back(double(float(random.generateDouble()))); break;
+                case Type::Double: row.push_back(random.generateDouble()); break;
+                case Type::DateTime: row.push_back(jetdb::Date::fromCivil(2000, 1, 1 + int(random.bounded(28)))); break;
+                case Type::Text: row.push_back(cyrillic(textLength(col.textLength, random), random)); break;
+                case Type::Memo: row.push_back(cyrillic(memoLength(random), random)); break;
+                }
+            }
+            table.addRow(row);
+            written.back().push_back(std::move(row));
+        }
+    }
+    const QString path = testdb::write(db, m_dir.filePath(QStringLiteral("shapes.mdb")));
+    db::Connection connection;
+    connection.setConnectionString(testdb::connectionStringFor(path));
+    connection.open();
+    for (std::size_t t = 0; t < written.size(); ++t) {
+        const db::ResultTable r = connection.execute(QStringLiteral("SELECT * FROM Shape%1 ORDER BY N").arg(t));
+        QCOMPARE(r.rowCount(), int(written[t].size()));
+        for (int row = 0; row < r.rowCount(); ++row)
+            for (int col = 0; col < int(r.columns.size()); ++col) {
+                const jetdb::Value &v = written[t][std::size_t(row)][std::size_t(col)];
+                QVariant want = expectedValue(v);
+                if (const auto *c = std::get_if<jetdb::Currency>(&v))
+                    want = double(c->scaled) / 10000.0;
+                const QVariant got = r.value(row, col);
+                QVERIFY2(sameValue(got, want), qPrintable(QStringLiteral("Shape%1 row %2 column %3: got \"%4\"")
+                                                              .arg(t).arg(row).arg(r.columns[std::size_t(col)].name, got.toString())));
+            }
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Jet3Rows)
