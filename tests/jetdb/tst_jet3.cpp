@@ -16,6 +16,7 @@
 #include "jetdb.h"
 #include "mdb_tools.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -67,6 +68,8 @@ private slots:
     void codePageOnPageZero();
     void longRowsWithJumpTables_data();
     void longRowsWithJumpTables();
+    void jumpTableAsAccessWritesIt_data();
+    void jumpTableAsAccessWritesIt();
     void largeTableUsesBitmapPages();
     void textOutsideTheCodePageIsRefused();
 };
@@ -192,6 +195,58 @@ void tst_Jet3::longRowsWithJumpTables()
         for (int c = 1; c < rows[r].size(); ++c)
             got << rows[r][c].value_or(nullCell);
     QCOMPARE(got, expected);
+}
+
+void tst_Jet3::jumpTableAsAccessWritesIt_data()
+{
+    // A row of N and Tail (Long), then texts A, B, C of these lengths, whose
+    // data starts at 9. The trailer after the data: the var offsets'
+    // low bytes from the EOD down, the jump table (last block first), the
+    // var count, the null mask.
+    QTest::addColumn<QList<int>>("lengths");
+    QTest::addColumn<QByteArray>("trailer");
+    // EOD 269, B at 259: the block from 256 starts with column 1.
+    QTest::newRow("one block") << QList<int>{250, 10} << QByteArray("\x0D\x03\x09\x01\x02\x0F", 6);
+    // EOD 254 but 260 bytes: the entry is sized by the row length and names
+    // no column; Access writes FF there.
+    QTest::newRow("dummy entry") << QList<int>{240, 5} << QByteArray("\xFE\xF9\x09\xFF\x02\x0F", 6);
+    // B at 264, C at 519, EOD 529.
+    QTest::newRow("two blocks") << QList<int>{255, 255, 10}
+                                << QByteArray("\x11\x07\x08\x09\x02\x01\x03\x1F", 8);
+    // A empty, B from 9 to the EOD at 259: the entry names the EOD.
+    QTest::newRow("only the end in the block") << QList<int>{0, 250} << QByteArray("\x03\x09\x09\x02\x02\x0F", 6);
+    // An empty C at 514 right after B; EOD 514.
+    QTest::newRow("empty value past 512") << QList<int>{250, 255, 0}
+                                          << QByteArray("\x02\x02\x03\x09\x02\x01\x03\x1F", 8);
+}
+
+void tst_Jet3::jumpTableAsAccessWritesIt()
+{
+    QFETCH(QList<int>, lengths);
+    QFETCH(QByteArray, trailer);
+    std::vector<Column> columns{{"N", Type::Long}, {"Tail", Type::Long}};
+    Row row{i64(1), i64(2)};
+    QByteArray data;
+    for (int i = 0; i < lengths.size(); ++i) {
+        columns.push_back({std::string(1, char('A' + i)), Type::Text, 255});
+        const std::string text(std::size_t(lengths[i]), char('a' + i));
+        row.push_back(text);
+        data += QByteArray::fromStdString(text);
+    }
+    Database db(Format::Jet3, 1251);
+    db.addTable("Row", columns).addRow(row);
+    const QString file = path(QStringLiteral("trailer.mdb"));
+    db.write(file.toStdString());
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    const QByteArray fixed("\x01\x00\x00\x00\x02\x00\x00\x00", 8);
+    const qsizetype at = bytes.indexOf(fixed + data);
+    QVERIFY(at > 0);
+    QCOMPARE(bytes.mid(at + fixed.size() + data.size(), trailer.size()).toHex(' '), trailer.toHex(' '));
+    const QString last(lengths.back(), QChar(char16_t(u'a' + lengths.size() - 1)));
+    QCOMPARE(cellsOf(mdbtest::exportTable(file, "Row"), int(1 + lengths.size())),
+             QStringList{last.isEmpty() ? nullCell : last});
 }
 
 void tst_Jet3::largeTableUsesBitmapPages()
