@@ -1,8 +1,12 @@
 // morvel-bench-open FILE: the time and memory of opening a database the way
 // the program does at start-up, through the data module's OpenBD (connect,
 // then the five data sets in page order).
+// morvel-bench-open --plan FILE: prints how SQLite runs each data set's query
+// (EXPLAIN QUERY PLAN), to check that joins are keyed look-ups.
 #include "DM_Unit.h"
+#include "connection.h"
 #include "dataset.h"
+#include "result_table.h"
 #include "db_error.h"
 
 #include <QApplication>
@@ -23,11 +27,12 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: morvel-bench-open FILE\n");
+    const bool plan = argc == 3 && qstrcmp(argv[1], "--plan") == 0;
+    if (argc != 2 && !plan) {
+        std::fprintf(stderr, "usage: morvel-bench-open [--plan] FILE\n");
         return 2;
     }
-    const QString path = QString::fromLocal8Bit(argv[1]);
+    const QString path = QString::fromLocal8Bit(argv[argc - 1]);
     if (!QFileInfo(path).isFile()) {
         std::fprintf(stderr, "morvel-bench-open: no such file: %s\n", argv[1]);
         return 2;
@@ -58,6 +63,14 @@ int main(int argc, char *argv[])
         return 1;
     }
     const qint64 elapsed = timer.elapsed();
+    if (plan) {
+        for (db::DataSet *dataSet : {DM->dtset_Sverla, DM->dtset_Frezy, DM->dtset_Derj, DM->dtset_Plast, DM->dtset_Dolgi}) {
+            const db::ResultTable steps = dataSet->connection()->execute(u"EXPLAIN QUERY PLAN "_s + dataSet->commandText());
+            std::printf("%s:\n", qPrintable(dataSet->name()));
+            for (int r = 0; r < steps.rowCount(); ++r)
+                std::printf("  %s\n", qPrintable(steps.value(r, 3).toString()));
+        }
+    }
 
     std::fprintf(stderr, "%s\n", qPrintable(steps.join(u' ')));
 

@@ -1,11 +1,13 @@
 #include "jet_tables.h"
 
 #include "db_error.h"
+#include "text_order.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace db {
 namespace {
@@ -39,10 +41,11 @@ struct VTable : sqlite3_vtab {
 
 struct Cursor : sqlite3_vtab_cursor {
     const JetTable *table = nullptr;
-    // Either every row (list == nullptr) or a run of a key list.
-    const std::vector<std::pair<qint64, int>> *list = nullptr;
+    // Every row in storage order, a run of a key list, or an ordered scan.
+    const std::pair<qint64, int> *keyed = nullptr;
+    const int *ordered = nullptr;
     std::size_t at = 0, end = 0;
-    int row() const { return list ? (*list)[at].second : int(at); }
+    int row() const { return keyed ? keyed[at].second : ordered ? ordered[at] : int(at); }
 };
 
 int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_vtab **out, char **error)
@@ -89,7 +92,8 @@ bool keyColumn(const JetTable &t, int column)
 }
 
 // Equality on the ID column is served from its key list; anything else is a
-// scan of every row. SQLite re-checks every constraint itself.
+// scan of every row. SQLite re-checks every constraint itself. A scan takes
+// over the ORDER BY when every term is a column it can order by.
 int bestIndex(sqlite3_vtab *vt, sqlite3_index_info *info)
 {
     const JetTable &t = *static_cast<VTable *>(vt)->table;
@@ -99,12 +103,8 @@ int bestIndex(sqlite3_vtab *vt, sqlite3_index_info *info)
         const auto &c = info->aConstraint[i];
         if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || !keyColumn(t, c.iColumn))
             continue;
-        const auto &keys = t.keyList(c.iColumn);
-        std::size_t distinct = 0;
-        for (std::size_t k = 0; k < keys.size(); ++k)
-            if (k == 0 || keys[k].first != keys[k - 1].first)
-                ++distinct;
-        const double rows = distinct ? double(keys.size()) / double(distinct) : 1.0;
+        const JetTable::KeyList &keys = t.keyList(c.iColumn);
+        const double rows = keys.distinct ? double(keys.pairs.size()) / double(keys.distinct) : 1.0;
         if (chosen < 0 || rows < chosenRows) {
             chosen = i;
             chosenRows = rows;
@@ -116,12 +116,26 @@ int bestIndex(sqlite3_vtab *vt, sqlite3_index_info *info)
         info->idxNum = info->aConstraint[chosen].iColumn + 1;
         info->estimatedRows = sqlite3_int64(std::max(1.0, chosenRows));
         info->estimatedCost = 1.0 + std::log2(double(t.rows) + 1) + chosenRows;
-    } else {
-        // A scan costs more per row than a look-up, so that a small table is
-        // looked up by ID rather than scanned once per outer row.
-        info->idxNum = 0;
-        info->estimatedRows = t.rows;
-        info->estimatedCost = 10.0 * double(t.rows) + 1;
+        return SQLITE_OK;
+    }
+    // A scan costs more per row than a look-up, so that a small table is
+    // looked up by ID rather than scanned once per outer row.
+    info->idxNum = 0;
+    info->estimatedRows = t.rows;
+    info->estimatedCost = 10.0 * double(t.rows) + 1;
+    if (info->nOrderBy > 0) {
+        QByteArray terms;
+        for (int i = 0; i < info->nOrderBy; ++i) {
+            const auto &o = info->aOrderBy[i];
+            if (!t.canOrderBy(o.iColumn))
+                return SQLITE_OK;   // SQLite sorts
+            if (i > 0)
+                terms += ',';
+            terms += QByteArray::number(o.iColumn) + (o.desc ? 'd' : 'a');
+        }
+        info->idxStr = sqlite3_mprintf("%s", terms.constData());
+        info->needToFreeIdxStr = 1;
+        info->orderByConsumed = 1;
     }
     return SQLITE_OK;
 }
@@ -140,13 +154,18 @@ int close(sqlite3_vtab_cursor *cursor)
     return SQLITE_OK;
 }
 
-int filter(sqlite3_vtab_cursor *base, int idxNum, const char *, int argc, sqlite3_value **argv)
+int filter(sqlite3_vtab_cursor *base, int idxNum, const char *idxStr, int argc, sqlite3_value **argv)
 {
     auto *cursor = static_cast<Cursor *>(base);
     const JetTable &t = *cursor->table;
-    cursor->list = nullptr;
+    cursor->keyed = nullptr;
+    cursor->ordered = nullptr;
     cursor->at = 0;
     cursor->end = std::size_t(t.rows);
+    if (idxNum <= 0 && idxStr) {
+        cursor->ordered = t.rowOrder(QByteArray(idxStr)).data();
+        return SQLITE_OK;
+    }
     if (idxNum <= 0 || argc < 1)
         return SQLITE_OK;
     qint64 key = 0;
@@ -167,10 +186,10 @@ int filter(sqlite3_vtab_cursor *base, int idxNum, const char *, int argc, sqlite
         cursor->end = 0;
         return SQLITE_OK;
     }
-    const auto &keys = t.keyList(idxNum - 1);
+    const auto &keys = t.keyList(idxNum - 1).pairs;
     const auto range = std::equal_range(keys.begin(), keys.end(), std::pair<qint64, int>(key, 0),
                                         [](const auto &a, const auto &b) { return a.first < b.first; });
-    cursor->list = &keys;
+    cursor->keyed = keys.data();
     cursor->at = std::size_t(range.first - keys.begin());
     cursor->end = std::size_t(range.second - keys.begin());
     return SQLITE_OK;
@@ -257,21 +276,115 @@ const sqlite3_module kModule = makeModule();
 
 } // namespace
 
-const std::vector<std::pair<qint64, int>> &JetTable::keyList(int column) const
+const JetTable::KeyList &JetTable::keyList(int column) const
 {
     if (keys.size() != columns.size())
         keys.resize(columns.size());
     auto &slot = keys[std::size_t(column)];
     if (!slot) {
-        slot = std::make_unique<std::vector<std::pair<qint64, int>>>();
+        slot = std::make_unique<KeyList>();
+        auto &pairs = slot->pairs;
         const ColumnValues &c = values[std::size_t(column)];
-        slot->reserve(std::size_t(rows));
+        pairs.reserve(std::size_t(rows));
         for (int r = 0; r < rows; ++r)
             if (!c.nulls[std::size_t(r)])
-                slot->emplace_back(c.integers[std::size_t(r)], r);
-        std::stable_sort(slot->begin(), slot->end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+                pairs.emplace_back(c.integers[std::size_t(r)], r);
+        std::stable_sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (std::size_t k = 0; k < pairs.size(); ++k)
+            if (k == 0 || pairs[k].first != pairs[k - 1].first)
+                ++slot->distinct;
     }
     return *slot;
+}
+
+bool JetTable::canOrderBy(int column) const
+{
+    if (column == -1)
+        return true;
+    if (column < 0 || column >= int(columns.size()))
+        return false;
+    switch (values[std::size_t(column)].storage) {
+    case ColumnValues::Storage::Integer:
+    case ColumnValues::Storage::Real:
+    case ColumnValues::Storage::LongValue:
+        return true;
+    case ColumnValues::Storage::Text:
+        // Only text in the database's order; GUIDs compare as raw bytes.
+        return columns[std::size_t(column)].kind == ColumnKind::Text
+            || columns[std::size_t(column)].kind == ColumnKind::Memo;
+    case ColumnValues::Storage::Bytes:
+    case ColumnValues::Storage::Variant:
+        break;
+    }
+    return false;
+}
+
+namespace {
+
+// Compares two rows on one column as SQLite compares the values xColumn
+// gives it: NULL first (a NaN reaches SQLite as NULL), then by value, text in
+// the database's text order.
+int compareRows(const JetTable &t, int column, int a, int b)
+{
+    if (column < 0)
+        return (a > b) - (a < b);
+    const ColumnValues &c = t.values[std::size_t(column)];
+    const auto ua = std::size_t(a), ub = std::size_t(b);
+    bool nullA = c.nulls[ua] != 0, nullB = c.nulls[ub] != 0;
+    if (c.storage == ColumnValues::Storage::Real) {
+        nullA = nullA || std::isnan(c.reals[ua]);
+        nullB = nullB || std::isnan(c.reals[ub]);
+    }
+    if (nullA || nullB)
+        return int(nullB) - int(nullA);
+    switch (c.storage) {
+    case ColumnValues::Storage::Integer:
+        return (c.integers[ua] > c.integers[ub]) - (c.integers[ua] < c.integers[ub]);
+    case ColumnValues::Storage::Real:
+        return (c.reals[ua] > c.reals[ub]) - (c.reals[ua] < c.reals[ub]);
+    case ColumnValues::Storage::LongValue:
+        return (c.references[ua] > c.references[ub]) - (c.references[ua] < c.references[ub]);
+    case ColumnValues::Storage::Text: {
+        const auto text = [&](std::size_t r) {
+            return QStringView(c.chars.data() + c.offsets[r], qsizetype(c.offsets[r + 1] - c.offsets[r]));
+        };
+        return compareText(text(ua), text(ub));
+    }
+    case ColumnValues::Storage::Bytes:
+    case ColumnValues::Storage::Variant:
+        break;
+    }
+    return 0;
+}
+
+} // namespace
+
+const std::vector<int> &JetTable::rowOrder(const QByteArray &terms) const
+{
+    auto it = orders.find(terms);
+    if (it != orders.end())
+        return it->second;
+    struct Term {
+        int column;
+        bool descending;
+    };
+    std::vector<Term> list;
+    for (const QByteArray &part : terms.split(',')) {
+        if (part.isEmpty())
+            continue;
+        list.push_back({part.chopped(1).toInt(), part.endsWith('d')});
+    }
+    std::vector<int> order(static_cast<std::size_t>(rows));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        for (const Term &term : list) {
+            const int c = compareRows(*this, term.column, a, b);
+            if (c != 0)
+                return term.descending ? c > 0 : c < 0;
+        }
+        return false;
+    });
+    return orders.emplace(terms, std::move(order)).first->second;
 }
 
 QString declaredColumn(const StoredColumn &column, bool reference, const char *collation)

@@ -4,14 +4,18 @@
 // the "jet" module: queries scan those arrays in place instead of a copy of
 // every row in SQLite's own storage. Equality on an integer column (the joins
 // on ID, ID_Firma, ID_People...) is answered from a sorted key list built on
-// first use, so joins never scan the inner table.
+// first use, so joins never scan the inner table. A scan can also hand out its
+// rows already in an ORDER BY's order (sorted once per order and kept), which
+// spares SQLite its sorter: a copy of every result row, then a merge sort.
 #pragma once
 
 #include "mdb_file.h"
 #include "result_table.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -25,10 +29,23 @@ struct JetTable {
     std::vector<ColumnValues> values;   // one per column
     std::vector<bool> references;       // column holds memo/OLE references
     int rows = 0;
-    // Per column: (key, row) pairs sorted by key, built when first needed.
-    mutable std::vector<std::unique_ptr<std::vector<std::pair<qint64, int>>>> keys;
+    struct KeyList {
+        std::vector<std::pair<qint64, int>> pairs;   // (key, row) by key, rows in storage order
+        std::size_t distinct = 0;
+    };
+    // Per column, built when first needed.
+    mutable std::vector<std::unique_ptr<KeyList>> keys;
+    // Row orders by ORDER BY list (see rowOrder), built when first needed.
+    mutable std::map<QByteArray, std::vector<int>> orders;
 
-    const std::vector<std::pair<qint64, int>> &keyList(int column) const;
+    const KeyList &keyList(int column) const;
+
+    // Whether the scan can deliver rows ordered by `column` (-1: the rowid)
+    // exactly as SQLite would sort the values it reads from the column.
+    bool canOrderBy(int column) const;
+    // The rows in the order of `terms` ("3a,-1d": column and a/d), stable:
+    // rows equal on every term keep their storage order, as in SQLite's sorter.
+    const std::vector<int> &rowOrder(const QByteArray &terms) const;
 };
 
 // Reads one table of the file whole. Throws Error.

@@ -7,6 +7,8 @@
 
 #include <QRegularExpression>
 
+#include <cstring>
+
 namespace db {
 namespace {
 
@@ -190,42 +192,53 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
     while ((rc = sqlite3_step(stmt.s)) == SQLITE_ROW) {
         for (int c = 0; c < columnCount; ++c) {
             ColumnValues &col = result.data[c];
-            const bool null = sqlite3_column_type(stmt.s, c) == SQLITE_NULL;
+            // One statement call per value; the sqlite3_value_* readers that
+            // follow skip the statement's checks and mutex.
+            sqlite3_value *v = sqlite3_column_value(stmt.s, c);
+            const int type = sqlite3_value_type(v);
+            const bool null = type == SQLITE_NULL;
             col.nulls.push_back(null ? 1 : 0);
             switch (col.storage) {
             case ColumnValues::Storage::Integer:
-                col.integers.push_back(null ? 0 : qint32(sqlite3_column_int64(stmt.s, c)));
+                col.integers.push_back(null ? 0 : qint32(sqlite3_value_int64(v)));
                 break;
             case ColumnValues::Storage::Real:
-                col.reals.push_back(null ? 0.0 : sqlite3_column_double(stmt.s, c));
+                col.reals.push_back(null ? 0.0 : sqlite3_value_double(v));
                 break;
             case ColumnValues::Storage::Text:
                 if (!null) {
-                    const auto *text = static_cast<const char16_t *>(sqlite3_column_text16(stmt.s, c));
-                    const int units = sqlite3_column_bytes16(stmt.s, c) / 2;
-                    col.chars.insert(col.chars.end(), text, text + units);
+                    // Text and blobs are read as their bytes: text is already
+                    // UTF-16LE (the database's encoding), and asking for it as
+                    // text would first copy it to append a terminator.
+                    const bool raw = type == SQLITE_TEXT || type == SQLITE_BLOB;
+                    const void *data = raw ? sqlite3_value_blob(v) : sqlite3_value_text16(v);
+                    const std::size_t units = std::size_t(raw ? sqlite3_value_bytes(v) : sqlite3_value_bytes16(v)) / 2;
+                    const std::size_t at = col.chars.size();
+                    col.chars.resize(at + units);
+                    if (units)
+                        std::memcpy(col.chars.data() + at, data, units * 2);
                 }
                 col.offsets.push_back(quint32(col.chars.size()));
                 break;
             case ColumnValues::Storage::LongValue:
-                col.references.push_back(null ? 0 : sqlite3_column_int64(stmt.s, c));
+                col.references.push_back(null ? 0 : sqlite3_value_int64(v));
                 break;
             case ColumnValues::Storage::Bytes:
                 col.bytes.push_back(null ? QByteArray()
-                                         : QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt.s, c)),
-                                                      sqlite3_column_bytes(stmt.s, c)));
+                                         : QByteArray(static_cast<const char *>(sqlite3_value_blob(v)),
+                                                      sqlite3_value_bytes(v)));
                 break;
             case ColumnValues::Storage::Variant:
-                switch (sqlite3_column_type(stmt.s, c)) {
-                case SQLITE_INTEGER: col.variants.emplace_back(qlonglong(sqlite3_column_int64(stmt.s, c))); break;
-                case SQLITE_FLOAT: col.variants.emplace_back(sqlite3_column_double(stmt.s, c)); break;
+                switch (type) {
+                case SQLITE_INTEGER: col.variants.emplace_back(qlonglong(sqlite3_value_int64(v))); break;
+                case SQLITE_FLOAT: col.variants.emplace_back(sqlite3_value_double(v)); break;
                 case SQLITE_TEXT:
-                    col.variants.emplace_back(QString::fromUtf16(static_cast<const char16_t *>(sqlite3_column_text16(stmt.s, c)),
-                                                                 sqlite3_column_bytes16(stmt.s, c) / 2));
+                    col.variants.emplace_back(QString::fromUtf16(static_cast<const char16_t *>(sqlite3_value_text16(v)),
+                                                                 sqlite3_value_bytes16(v) / 2));
                     break;
                 case SQLITE_BLOB:
-                    col.variants.emplace_back(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt.s, c)),
-                                                         sqlite3_column_bytes(stmt.s, c)));
+                    col.variants.emplace_back(QByteArray(static_cast<const char *>(sqlite3_value_blob(v)),
+                                                         sqlite3_value_bytes(v)));
                     break;
                 default: col.variants.emplace_back(); break;
                 }

@@ -1,0 +1,121 @@
+// Scans that hand out their rows already in an ORDER BY's order must give
+// exactly the rows, in exactly the order, that SQLite's own sort gives.
+// "+column" keeps the column's collation but hides the column from the
+// table, so SQLite sorts those queries itself: they are the reference.
+#include "connection.h"
+#include "result_table.h"
+#include "test_databases.h"
+
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using jetdb::Type;
+
+class tst_OrderedScan : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void sameOrderAsSqlite_data();
+    void sameOrderAsSqlite();
+
+private:
+    QTemporaryDir m_dir;
+    db::Connection m_connection;
+};
+
+namespace {
+
+// Values with NULLs, ties, letter case, both scripts and punctuation, so that
+// every tie-break and the text order's slow path are exercised.
+jetdb::Value text(QRandomGenerator &random)
+{
+    static const char *const parts[] = {"a", "A", "b", "Z", "0", "9", " ", "-", ".", "/", "ж", "Ж", "ё", "е",
+                                        "Р6М5", "é", "_", "(", "я"};
+    if (random.bounded(10) == 0)
+        return jetdb::Null{};
+    std::string s;
+    for (int n = random.bounded(4); n > 0; --n)
+        s += parts[random.bounded(int(std::size(parts)))];
+    return s;
+}
+
+QList<qint32> ids(const db::ResultTable &t)
+{
+    QList<qint32> list;
+    for (int r = 0; r < t.rowCount(); ++r)
+        list.append(t.integerAt(r, 0));
+    return list;
+}
+
+QString planOf(db::Connection &c, const QString &sql)
+{
+    const db::ResultTable plan = c.execute(QStringLiteral("EXPLAIN QUERY PLAN ") + sql);
+    QStringList steps;
+    for (int r = 0; r < plan.rowCount(); ++r)
+        steps << plan.value(r, 3).toString();
+    return steps.join(QLatin1String("; "));
+}
+
+} // namespace
+
+void tst_OrderedScan::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QRandomGenerator random(20261208);
+    jetdb::Database db;
+    auto &tools = db.addTable("Tools", {{"ID", Type::Long}, {"N", Type::Integer}, {"X", Type::Double},
+                                        {"T", Type::Text, 40}, {"B", Type::Boolean}, {"D", Type::DateTime},
+                                        {"ID_Firma", Type::Long}, {"M", Type::Memo}});
+    for (int id = 1; id <= 600; ++id) {
+        const int n = random.bounded(12);
+        const int x = random.bounded(20);
+        tools.addRow({std::int64_t(id), n == 0 ? jetdb::Value(jetdb::Null{}) : jetdb::Value(std::int64_t(n - 6)),
+                      x == 0 ? jetdb::Value(jetdb::Null{}) : jetdb::Value(x * 0.25 - 2.0), text(random),
+                      random.bounded(2) == 1, jetdb::Date{double(random.bounded(40)) - 20.5},
+                      std::int64_t(random.bounded(6)), text(random)});
+    }
+    auto &firms = db.addTable("Firms", {{"ID", Type::Long}, {"Name", Type::Text, 40}});
+    for (int id = 1; id <= 4; ++id)   // ID 5 missing, 2 twice
+        firms.addRow({std::int64_t(id == 4 ? 2 : id), text(random)});
+    const QString path = testdb::write(db, m_dir.filePath(QStringLiteral("order.mdb")));
+    m_connection.setConnectionString(testdb::connectionStringFor(path));
+    m_connection.open();
+}
+
+void tst_OrderedScan::sameOrderAsSqlite_data()
+{
+    QTest::addColumn<QString>("query");   // %1 stands before each ORDER BY column
+    QTest::newRow("text") << "SELECT ID, T FROM Tools ORDER BY %1T";
+    QTest::newRow("text descending") << "SELECT ID FROM Tools ORDER BY %1T DESC";
+    QTest::newRow("integer with NULLs") << "SELECT ID FROM Tools ORDER BY %1N";
+    QTest::newRow("double descending, then text") << "SELECT ID FROM Tools ORDER BY %1X DESC, %1T";
+    QTest::newRow("boolean, date") << "SELECT ID FROM Tools ORDER BY %1B, %1D DESC";
+    QTest::newRow("three terms") << "SELECT ID FROM Tools ORDER BY %1T, %1N DESC, %1X";
+    QTest::newRow("memo") << "SELECT ID FROM Tools ORDER BY %1M";
+    QTest::newRow("join, ties in firm order")
+        << "SELECT S.ID, F.Name FROM Tools S, Firms F WHERE S.ID_Firma=F.ID ORDER BY %1S.X";
+    QTest::newRow("join on text") << "SELECT S.ID FROM Tools AS S, Firms AS F WHERE S.ID_Firma=F.ID ORDER BY %1S.T DESC";
+}
+
+void tst_OrderedScan::sameOrderAsSqlite()
+{
+    QFETCH(QString, query);
+    const QString scanned = query.arg(QString());
+    const QString sorted = query.arg(QStringLiteral("+"));
+    // The two must really take different paths.
+    QVERIFY2(!planOf(m_connection, scanned).contains(QLatin1String("TEMP B-TREE")), qPrintable(planOf(m_connection, scanned)));
+    QVERIFY2(planOf(m_connection, sorted).contains(QLatin1String("TEMP B-TREE")), qPrintable(planOf(m_connection, sorted)));
+
+    const db::ResultTable a = m_connection.execute(scanned);
+    const db::ResultTable b = m_connection.execute(sorted);
+    QVERIFY(a.rowCount() > 100);
+    QCOMPARE(ids(a), ids(b));
+    for (int c = 1; c < int(a.columns.size()); ++c)
+        for (int r = 0; r < a.rowCount(); ++r)
+            QCOMPARE(a.value(r, c), b.value(r, c));
+}
+
+QTEST_GUILESS_MAIN(tst_OrderedScan)
+#include "tst_ordered_scan.moc"
