@@ -2,7 +2,7 @@
 // Cyrillic texts in Windows-1251, several var columns, memos inline and in
 // long-value pages, NULLs and fixed columns. Rows of 256 bytes and more keep
 // their var offsets' high bits in a jump table; every value must come back
-// exactly, through the engine and through mdbtools' own reader.
+// exactly through the engine, the data module and mdbtools' own reader.
 #include "DM_Unit.h"
 #include "connection.h"
 #include "dataset.h"
@@ -35,8 +35,8 @@ std::string cyrillic(int length, QRandomGenerator &random)
     return s.toStdString();
 }
 
-// A text length that lands the row's data near 256-byte edges as often as
-// anywhere else: empty, one, full, and values around the edges.
+// A text length: empty, one character, full, nearly full or anything
+// between, so the rows' lengths spread over several 256-byte blocks.
 int textLength(int declared, QRandomGenerator &random)
 {
     switch (random.bounded(8)) {
