@@ -83,16 +83,22 @@ int disconnect(sqlite3_vtab *vt)
 // Only a table's ID column gets a key list: joins then run in the order of
 // the table that is scanned, as the tables are stored, and rows that sort
 // equal keep that order.
-bool keyColumn(const JetTable &t, int column)
+bool integerColumn(const JetTable &t, int column)
 {
     return column >= 0 && column < int(t.columns.size())
         && t.values[std::size_t(column)].storage == ColumnValues::Storage::Integer
-        && !t.references[std::size_t(column)]
+        && !t.references[std::size_t(column)];
+}
+
+bool keyColumn(const JetTable &t, int column)
+{
+    return integerColumn(t, column)
         && t.columns[std::size_t(column)].name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0;
 }
 
-// Equality on the ID column is served from its key list; anything else is a
-// scan of every row. SQLite re-checks every constraint itself. A scan takes
+// Equality on the ID column is served from its key list (idxNum: column + 1);
+// anything else is a scan of every row (idxNum 0), or of a constant's run
+// (idxNum: -(column + 1)). SQLite re-checks every constraint itself. A scan takes
 // over the ORDER BY when every term is a column it can order by.
 int bestIndex(sqlite3_vtab *vt, sqlite3_index_info *info)
 {
@@ -136,6 +142,22 @@ int bestIndex(sqlite3_vtab *vt, sqlite3_index_info *info)
         info->idxStr = sqlite3_mprintf("%s", terms.constData());
         info->needToFreeIdxStr = 1;
         info->orderByConsumed = 1;
+        return SQLITE_OK;
+    }
+    // A constant on an integer column ("D.ID_Tabl=1") narrows the scan to
+    // that key's run of the key list: the same rows in the same storage
+    // order. The cost stays a scan's, so the planner joins as it would
+    // without it (a cheaper estimate could move this table outward).
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto &c = info->aConstraint[i];
+        sqlite3_value *constant = nullptr;
+        if (c.usable && c.op == SQLITE_INDEX_CONSTRAINT_EQ && integerColumn(t, c.iColumn)
+            && sqlite3_vtab_rhs_value(info, i, &constant) == SQLITE_OK) {
+            info->aConstraintUsage[i].argvIndex = 1;
+            info->aConstraintUsage[i].omit = 0;
+            info->idxNum = -(c.iColumn + 1);
+            break;
+        }
     }
     return SQLITE_OK;
 }
@@ -162,12 +184,13 @@ int filter(sqlite3_vtab_cursor *base, int idxNum, const char *idxStr, int argc, 
     cursor->ordered = nullptr;
     cursor->at = 0;
     cursor->end = std::size_t(t.rows);
-    if (idxNum <= 0 && idxStr) {
+    if (idxNum == 0 && idxStr) {
         cursor->ordered = t.rowOrder(QByteArray(idxStr)).data();
         return SQLITE_OK;
     }
-    if (idxNum <= 0 || argc < 1)
+    if (idxNum == 0 || argc < 1)
         return SQLITE_OK;
+    const int keyed = idxNum > 0 ? idxNum - 1 : -idxNum - 1;
     qint64 key = 0;
     switch (sqlite3_value_numeric_type(argv[0])) {
     case SQLITE_INTEGER:
@@ -186,7 +209,7 @@ int filter(sqlite3_vtab_cursor *base, int idxNum, const char *idxStr, int argc, 
         cursor->end = 0;
         return SQLITE_OK;
     }
-    const auto &keys = t.keyList(idxNum - 1).pairs;
+    const auto &keys = t.keyList(keyed).pairs;
     const auto range = std::equal_range(keys.begin(), keys.end(), std::pair<qint64, int>(key, 0),
                                         [](const auto &a, const auto &b) { return a.first < b.first; });
     cursor->keyed = keys.data();

@@ -1,7 +1,8 @@
-// Scans that hand out their rows already in an ORDER BY's order must give
-// exactly the rows, in exactly the order, that SQLite's own sort gives.
-// "+column" keeps the column's collation but hides the column from the
-// table, so SQLite sorts those queries itself: they are the reference.
+// Scans that hand out their rows already in an ORDER BY's order, and look-ups
+// of an integer column against a constant, must give exactly the rows, in
+// exactly the order, that SQLite's own sort and filter give. "+column" keeps
+// the column's collation but hides the column from the table, so SQLite sorts
+// and filters those queries itself: they are the reference.
 #include "connection.h"
 #include "result_table.h"
 #include "test_databases.h"
@@ -19,6 +20,8 @@ private slots:
     void initTestCase();
     void sameOrderAsSqlite_data();
     void sameOrderAsSqlite();
+    void constantLookups_data();
+    void constantLookups();
 
 private:
     QTemporaryDir m_dir;
@@ -111,6 +114,31 @@ void tst_OrderedScan::sameOrderAsSqlite()
     const db::ResultTable a = m_connection.execute(scanned);
     const db::ResultTable b = m_connection.execute(sorted);
     QVERIFY(a.rowCount() > 100);
+    QCOMPARE(ids(a), ids(b));
+    for (int c = 1; c < int(a.columns.size()); ++c)
+        for (int r = 0; r < a.rowCount(); ++r)
+            QCOMPARE(a.value(r, c), b.value(r, c));
+}
+
+void tst_OrderedScan::constantLookups_data()
+{
+    QTest::addColumn<QString>("query");   // %1 stands before the looked-up column
+    QTest::newRow("integer") << "SELECT ID, T FROM Tools WHERE %1N = 3";
+    QTest::newRow("negative, with a second condition") << "SELECT ID FROM Tools WHERE %1N = -6 AND X > 0";
+    QTest::newRow("whole real") << "SELECT ID FROM Tools WHERE %1N = 2.0";
+    QTest::newRow("fraction: no row") << "SELECT ID FROM Tools WHERE %1N = 2.5";
+    QTest::newRow("NULL: no row") << "SELECT ID FROM Tools WHERE %1N = NULL";
+    // The look-up must not draw the table inward: two firms share ID 2.
+    QTest::newRow("in a join") << "SELECT S.ID, F.Name FROM Tools S, Firms F WHERE S.ID_Firma=F.ID AND %1S.N=3";
+}
+
+void tst_OrderedScan::constantLookups()
+{
+    QFETCH(QString, query);
+    const QString lookedUp = query.arg(QString());
+    const QString filtered = query.arg(QStringLiteral("+"));
+    const db::ResultTable a = m_connection.execute(lookedUp);
+    const db::ResultTable b = m_connection.execute(filtered);
     QCOMPARE(ids(a), ids(b));
     for (int c = 1; c < int(a.columns.size()); ++c)
         for (int r = 0; r < a.rowCount(); ++r)
