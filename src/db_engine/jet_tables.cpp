@@ -42,7 +42,7 @@ struct VTable : sqlite3_vtab {
 struct Cursor : sqlite3_vtab_cursor {
     const JetTable *table = nullptr;
     // Every row in storage order, a run of a key list, or an ordered scan.
-    const std::pair<qint64, int> *keyed = nullptr;
+    const std::pair<qint32, int> *keyed = nullptr;
     const int *ordered = nullptr;
     std::size_t at = 0, end = 0;
     int row() const { return keyed ? keyed[at].second : ordered ? ordered[at] : int(at); }
@@ -98,7 +98,7 @@ bool keyColumn(const JetTable &t, int column)
 
 // Equality on the ID column is served from its key list (idxNum: column + 1);
 // anything else is a scan of every row (idxNum 0), or of a constant's run
-// (idxNum: -(column + 1)). SQLite re-checks every constraint itself. A scan takes
+// (idxNum: -(column + 1)). SQLite checks every other constraint itself. A scan takes
 // over the ORDER BY when every term is a column it can order by.
 int bestIndex(sqlite3_vtab *vt, sqlite3_index_info *info)
 {
@@ -117,8 +117,11 @@ int bestIndex(sqlite3_vtab *vt, sqlite3_index_info *info)
         }
     }
     if (chosen >= 0) {
+        // The run holds exactly the rows whose ID equals the value as SQLite
+        // compares it (an integer column takes the numeric value of the
+        // other side: filter() does the same), so SQLite need not check it.
         info->aConstraintUsage[chosen].argvIndex = 1;
-        info->aConstraintUsage[chosen].omit = 0;
+        info->aConstraintUsage[chosen].omit = 1;
         info->idxNum = info->aConstraint[chosen].iColumn + 1;
         info->estimatedRows = sqlite3_int64(std::max(1.0, chosenRows));
         info->estimatedCost = 1.0 + std::log2(double(t.rows) + 1) + chosenRows;
@@ -209,12 +212,11 @@ int filter(sqlite3_vtab_cursor *base, int idxNum, const char *idxStr, int argc, 
         cursor->end = 0;
         return SQLITE_OK;
     }
-    const auto &keys = t.keyList(keyed).pairs;
-    const auto range = std::equal_range(keys.begin(), keys.end(), std::pair<qint64, int>(key, 0),
-                                        [](const auto &a, const auto &b) { return a.first < b.first; });
-    cursor->keyed = keys.data();
-    cursor->at = std::size_t(range.first - keys.begin());
-    cursor->end = std::size_t(range.second - keys.begin());
+    const JetTable::KeyList &keys = t.keyList(keyed);
+    const auto [begin, end] = keys.run(key);
+    cursor->keyed = keys.pairs.data();
+    cursor->at = begin;
+    cursor->end = end;
     return SQLITE_OK;
 }
 
@@ -316,8 +318,34 @@ const JetTable::KeyList &JetTable::keyList(int column) const
         for (std::size_t k = 0; k < pairs.size(); ++k)
             if (k == 0 || pairs[k].first != pairs[k - 1].first)
                 ++slot->distinct;
+        if (!pairs.empty()) {
+            const qint64 low = pairs.front().first, high = pairs.back().first;
+            if (high - low <= 4 * qint64(pairs.size()) + 64) {
+                slot->low = low;
+                slot->starts.resize(std::size_t(high - low + 2));
+                std::size_t k = 0;
+                for (qint64 key = low; key <= high + 1; ++key) {
+                    while (k < pairs.size() && pairs[k].first < key)
+                        ++k;
+                    slot->starts[std::size_t(key - low)] = quint32(k);
+                }
+            }
+        }
     }
     return *slot;
+}
+
+std::pair<std::size_t, std::size_t> JetTable::KeyList::run(qint64 key) const
+{
+    if (!starts.empty()) {
+        if (key < low || key - low >= qint64(starts.size()) - 1)
+            return {0, 0};
+        const auto at = std::size_t(key - low);
+        return {starts[at], starts[at + 1]};
+    }
+    const auto range = std::equal_range(pairs.begin(), pairs.end(), std::pair<qint64, int>(key, 0),
+                                        [](const auto &a, const auto &b) { return qint64(a.first) < qint64(b.first); });
+    return {std::size_t(range.first - pairs.begin()), std::size_t(range.second - pairs.begin())};
 }
 
 bool JetTable::canOrderBy(int column) const

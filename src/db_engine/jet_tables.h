@@ -30,8 +30,15 @@ struct JetTable {
     std::vector<bool> references;       // column holds memo/OLE references
     int rows = 0;
     struct KeyList {
-        std::vector<std::pair<qint64, int>> pairs;   // (key, row) by key, rows in storage order
+        std::vector<std::pair<qint32, int>> pairs;   // (key, row) by key, rows in storage order
         std::size_t distinct = 0;
+        // When the keys are dense (IDs mostly are): starts[k - low] is where
+        // key k's run begins, so a look-up is two reads, not a search.
+        qint64 low = 0;
+        std::vector<quint32> starts;
+
+        // The run [begin, end) of pairs holding `key`.
+        std::pair<std::size_t, std::size_t> run(qint64 key) const;
     };
     // Per column, built when first needed.
     mutable std::vector<std::unique_ptr<KeyList>> keys;

@@ -130,6 +130,12 @@ void tst_OrderedScan::constantLookups_data()
     QTest::newRow("NULL: no row") << "SELECT ID FROM Tools WHERE %1N = NULL";
     // The look-up must not draw the table inward: two firms share ID 2.
     QTest::newRow("in a join") << "SELECT S.ID, F.Name FROM Tools S, Firms F WHERE S.ID_Firma=F.ID AND %1S.N=3";
+    // ID look-ups, which SQLite trusts without checking, against reals and
+    // NULLs (sorted: the reference may join the other way round).
+    QTest::newRow("ID against reals")
+        << "SELECT S.ID, F.Name, S.X FROM Tools S, Firms F WHERE %1F.ID = S.X ORDER BY S.ID, F.Name";
+    QTest::newRow("ID against NULLs")
+        << "SELECT S.ID, F.Name FROM Tools S, Firms F WHERE %1F.ID = S.N - S.N + 1 ORDER BY S.ID, F.Name";
 }
 
 void tst_OrderedScan::constantLookups()
