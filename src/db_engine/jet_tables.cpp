@@ -86,8 +86,7 @@ int disconnect(sqlite3_vtab *vt)
 bool integerColumn(const JetTable &t, int column)
 {
     return column >= 0 && column < int(t.columns.size())
-        && t.values[std::size_t(column)].storage == ColumnValues::Storage::Integer
-        && !t.references[std::size_t(column)];
+        && t.storage[std::size_t(column)] == ColumnValues::Storage::Integer;
 }
 
 bool keyColumn(const JetTable &t, int column)
@@ -236,33 +235,31 @@ int column(sqlite3_vtab_cursor *base, sqlite3_context *context, int column)
 {
     const auto *cursor = static_cast<Cursor *>(base);
     const JetTable &t = *cursor->table;
-    const ColumnValues &c = t.values[std::size_t(column)];
-    const int row = cursor->row();
-    if (c.nulls[std::size_t(row)]) {
+    const JetTable::Cell *row = t.rowCells(cursor->row());
+    if (t.isNull(row, column)) {
         sqlite3_result_null(context);
         return SQLITE_OK;
     }
-    switch (c.storage) {
+    const JetTable::Cell &c = t.cell(row, column);
+    switch (t.storage[std::size_t(column)]) {
     case ColumnValues::Storage::Integer:
-        sqlite3_result_int(context, c.integers[std::size_t(row)]);
+        sqlite3_result_int(context, qint32(c.integer));
         break;
     case ColumnValues::Storage::Real:
-        sqlite3_result_double(context, c.reals[std::size_t(row)]);
+        sqlite3_result_double(context, c.real);
         break;
     case ColumnValues::Storage::Text: {
-        const quint32 begin = c.offsets[std::size_t(row)];
-        const quint32 length = c.offsets[std::size_t(row) + 1] - begin;
-        // The arrays live as long as the connection: no copy. A column of
-        // only empty texts has no array at all, and SQLite takes a null
-        // pointer for NULL.
-        sqlite3_result_text16(context, c.chars.empty() ? u"" : c.chars.data() + begin, int(length * 2), SQLITE_STATIC);
+        // The table lives as long as the connection: no copy. SQLite takes
+        // a null pointer for NULL, so an empty text points at a literal.
+        const QStringView text = t.text(c);
+        sqlite3_result_text16(context, text.utf16(), int(text.size() * 2), SQLITE_STATIC);
         break;
     }
     case ColumnValues::Storage::LongValue:
-        sqlite3_result_int64(context, c.references[std::size_t(row)]);
+        sqlite3_result_int64(context, c.integer);
         break;
     case ColumnValues::Storage::Bytes: {
-        const QByteArray &b = c.bytes[std::size_t(row)];
+        const QByteArray &b = t.blobs[std::size_t(c.integer)];
         sqlite3_result_blob(context, b.constData(), int(b.size()), SQLITE_STATIC);
         break;
     }
@@ -309,11 +306,12 @@ const JetTable::KeyList &JetTable::keyList(int column) const
     if (!slot) {
         slot = std::make_unique<KeyList>();
         auto &pairs = slot->pairs;
-        const ColumnValues &c = values[std::size_t(column)];
         pairs.reserve(std::size_t(rows));
-        for (int r = 0; r < rows; ++r)
-            if (!c.nulls[std::size_t(r)])
-                pairs.emplace_back(c.integers[std::size_t(r)], r);
+        for (int r = 0; r < rows; ++r) {
+            const Cell *row = rowCells(r);
+            if (!isNull(row, column))
+                pairs.emplace_back(qint32(cell(row, column).integer), r);
+        }
         std::stable_sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
         for (std::size_t k = 0; k < pairs.size(); ++k)
             if (k == 0 || pairs[k].first != pairs[k - 1].first)
@@ -354,7 +352,7 @@ bool JetTable::canOrderBy(int column) const
         return true;
     if (column < 0 || column >= int(columns.size()))
         return false;
-    switch (values[std::size_t(column)].storage) {
+    switch (storage[std::size_t(column)]) {
     case ColumnValues::Storage::Integer:
     case ColumnValues::Storage::Real:
     case ColumnValues::Storage::LongValue:
@@ -379,28 +377,24 @@ int compareRows(const JetTable &t, int column, int a, int b)
 {
     if (column < 0)
         return (a > b) - (a < b);
-    const ColumnValues &c = t.values[std::size_t(column)];
-    const auto ua = std::size_t(a), ub = std::size_t(b);
-    bool nullA = c.nulls[ua] != 0, nullB = c.nulls[ub] != 0;
-    if (c.storage == ColumnValues::Storage::Real) {
-        nullA = nullA || std::isnan(c.reals[ua]);
-        nullB = nullB || std::isnan(c.reals[ub]);
+    const JetTable::Cell *rowA = t.rowCells(a), *rowB = t.rowCells(b);
+    const JetTable::Cell &x = t.cell(rowA, column), &y = t.cell(rowB, column);
+    const ColumnValues::Storage storage = t.storage[std::size_t(column)];
+    bool nullA = t.isNull(rowA, column), nullB = t.isNull(rowB, column);
+    if (storage == ColumnValues::Storage::Real) {
+        nullA = nullA || std::isnan(x.real);
+        nullB = nullB || std::isnan(y.real);
     }
     if (nullA || nullB)
         return int(nullB) - int(nullA);
-    switch (c.storage) {
+    switch (storage) {
     case ColumnValues::Storage::Integer:
-        return (c.integers[ua] > c.integers[ub]) - (c.integers[ua] < c.integers[ub]);
-    case ColumnValues::Storage::Real:
-        return (c.reals[ua] > c.reals[ub]) - (c.reals[ua] < c.reals[ub]);
     case ColumnValues::Storage::LongValue:
-        return (c.references[ua] > c.references[ub]) - (c.references[ua] < c.references[ub]);
-    case ColumnValues::Storage::Text: {
-        const auto text = [&](std::size_t r) {
-            return QStringView(c.chars.data() + c.offsets[r], qsizetype(c.offsets[r + 1] - c.offsets[r]));
-        };
-        return compareText(text(ua), text(ub));
-    }
+        return (x.integer > y.integer) - (x.integer < y.integer);
+    case ColumnValues::Storage::Real:
+        return (x.real > y.real) - (x.real < y.real);
+    case ColumnValues::Storage::Text:
+        return compareText(t.text(x), t.text(y));
     case ColumnValues::Storage::Bytes:
     case ColumnValues::Storage::Variant:
         break;
@@ -460,65 +454,71 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
         name,
         [&](const std::vector<StoredColumn> &columns) {
             table->columns = columns;
-            table->values.resize(columns.size());
+            table->storage.resize(columns.size());
             table->references.assign(columns.size(), false);
             for (std::size_t c = 0; c < columns.size(); ++c) {
                 const bool reference = file.readsLongValuesLater()
                     && (columns[c].kind == ColumnKind::Memo || columns[c].kind == ColumnKind::OLE);
                 table->references[c] = reference;
-                ColumnValues &v = table->values[c];
-                v.storage = reference ? ColumnValues::Storage::LongValue : ColumnValues::storageFor(columns[c].kind);
-                if (v.storage == ColumnValues::Storage::Variant)
-                    v.storage = ColumnValues::Storage::Bytes;   // unknown kinds: kept as NULL
-                if (v.storage == ColumnValues::Storage::Text)
-                    v.offsets.push_back(0);
+                auto &storage = table->storage[c];
+                storage = reference ? ColumnValues::Storage::LongValue : ColumnValues::storageFor(columns[c].kind);
+                if (storage == ColumnValues::Storage::Variant)
+                    storage = ColumnValues::Storage::Bytes;   // unknown kinds: kept as NULL
             }
+            table->nullWords = (columns.size() + 63) / 64;
+            table->stride = table->nullWords + columns.size();
         },
         [&](std::vector<StoredValue> &row) {
-            for (std::size_t c = 0; c < row.size(); ++c) {
+            JetTable &t = *table;
+            const std::size_t at = t.cells.size();
+            t.cells.resize(at + t.stride, JetTable::Cell{0});
+            for (std::size_t c = 0; c < row.size() && c < t.storage.size(); ++c) {
                 const StoredValue &s = row[c];
-                ColumnValues &v = table->values[c];
+                JetTable::Cell &cell = t.cells[at + t.nullWords + c];
                 bool null = s.kind == StoredValue::Kind::Null;
-                switch (v.storage) {
+                switch (t.storage[c]) {
                 case ColumnValues::Storage::Integer:
                     null = null || s.kind != StoredValue::Kind::Integer;
-                    v.integers.push_back(null ? 0 : qint32(s.integer));
+                    cell.integer = null ? 0 : qint32(s.integer);
                     break;
                 case ColumnValues::Storage::Real:
                     null = null || s.kind != StoredValue::Kind::Real;
-                    v.reals.push_back(null ? 0.0 : s.real);
+                    cell.real = null ? 0.0 : s.real;
                     break;
                 case ColumnValues::Storage::Text:
                     null = null || s.kind != StoredValue::Kind::Text;
+                    cell.text.begin = quint32(t.chars.size());
+                    cell.text.length = null ? 0 : quint32(s.text.size());
                     if (!null)
-                        v.chars.insert(v.chars.end(), s.text.utf16(), s.text.utf16() + s.text.size());
-                    v.offsets.push_back(quint32(v.chars.size()));
+                        t.chars.insert(t.chars.end(), s.text.utf16(), s.text.utf16() + s.text.size());
                     break;
                 case ColumnValues::Storage::LongValue:
                     null = null || s.kind != StoredValue::Kind::LongValue;
-                    v.references.push_back(null ? 0 : s.integer);
+                    cell.integer = null ? 0 : s.integer;
                     break;
                 case ColumnValues::Storage::Bytes:
                     null = null || s.kind != StoredValue::Kind::Bytes;
-                    v.bytes.push_back(null ? QByteArray() : s.bytes);
+                    if (!null) {
+                        cell.integer = qint64(t.blobs.size());
+                        t.blobs.push_back(s.bytes);
+                    }
                     break;
                 case ColumnValues::Storage::Variant:
+                    null = true;
                     break;
                 }
-                v.nulls.push_back(null ? 1 : 0);
+                if (null)
+                    t.cells[at + c / 64].nullBits |= quint64(1) << (c % 64);
             }
-            ++table->rows;
+            // A short row (none yet) reads as NULLs in its missing columns.
+            for (std::size_t c = row.size(); c < t.storage.size(); ++c)
+                t.cells[at + c / 64].nullBits |= quint64(1) << (c % 64);
+            ++t.rows;
         });
     // The arrays grew by doubling; give back what is left over.
-    for (ColumnValues &v : table->values) {
-        v.nulls.shrink_to_fit();
-        v.integers.shrink_to_fit();
-        v.reals.shrink_to_fit();
-        v.chars.shrink_to_fit();
-        v.offsets.shrink_to_fit();
-        v.references.shrink_to_fit();
-        v.bytes.shrink_to_fit();
-    }
+    table->cells.shrink_to_fit();
+    table->chars.shrink_to_fit();
+    table->blobs.shrink_to_fit();
     return table;
 }
 

@@ -1,12 +1,16 @@
 // Tables of the .mdb snapshot as SQLite virtual tables.
 //
-// Each table is decoded once into column arrays and handed to SQLite through
-// the "jet" module: queries scan those arrays in place instead of a copy of
-// every row in SQLite's own storage. Equality on an integer column (the joins
-// on ID, ID_Firma, ID_People...) is answered from a sorted key list built on
-// first use, so joins never scan the inner table. A scan can also hand out its
-// rows already in an ORDER BY's order (sorted once per order and kept), which
-// spares SQLite its sorter: a copy of every result row, then a merge sort.
+// Each table is decoded once and handed to SQLite through the "jet" module:
+// queries read the decoded rows in place instead of a copy of every row in
+// SQLite's own storage. Equality on an ID column (the joins on ID) is
+// answered from a sorted key list built on first use, so joins never scan
+// the inner table. A scan can also hand out its rows already in an ORDER BY's
+// order (sorted once per order and kept), which spares SQLite its sorter: a
+// copy of every result row, then a merge sort.
+//
+// Rows are kept row by row, not column by column: look-ups and ordered scans
+// visit rows all over the table, and a row's values side by side cost a few
+// cache misses where separate column arrays cost several per column.
 #pragma once
 
 #include "mdb_file.h"
@@ -26,9 +30,40 @@ namespace db {
 struct JetTable {
     QString name;
     std::vector<StoredColumn> columns;
-    std::vector<ColumnValues> values;   // one per column
-    std::vector<bool> references;       // column holds memo/OLE references
+    std::vector<ColumnValues::Storage> storage;   // how each column's values are kept
+    std::vector<bool> references;                 // column holds memo/OLE references
     int rows = 0;
+
+    // One value. Integer: `integer` (a qint32 for the integer kinds, a
+    // reference for LongValue); Real: `real`; Text: `text`, a run of `chars`;
+    // Bytes: `integer` indexes `blobs`.
+    union Cell {
+        qint64 integer;
+        double real;
+        struct {
+            quint32 begin, length;
+        } text;
+        quint64 nullBits;
+    };
+    // Each row is `stride` cells: its NULL flags (a bit per column), then a
+    // cell per column. A row's texts follow one another in `chars`.
+    std::size_t nullWords = 0;
+    std::size_t stride = 0;
+    std::vector<Cell> cells;
+    std::vector<char16_t> chars;
+    std::vector<QByteArray> blobs;
+
+    const Cell *rowCells(int row) const { return cells.data() + std::size_t(row) * stride; }
+    bool isNull(const Cell *row, int column) const
+    {
+        return (row[std::size_t(column) / 64].nullBits >> (unsigned(column) % 64)) & 1u;
+    }
+    const Cell &cell(const Cell *row, int column) const { return row[nullWords + std::size_t(column)]; }
+    QStringView text(const Cell &c) const
+    {
+        return c.text.length ? QStringView(chars.data() + c.text.begin, qsizetype(c.text.length)) : QStringView(u"", 0);
+    }
+
     struct KeyList {
         std::vector<std::pair<qint32, int>> pairs;   // (key, row) by key, rows in storage order
         std::size_t distinct = 0;
