@@ -5,19 +5,27 @@
 namespace db {
 namespace {
 
-// Characters whose collation order, letter case aside, is their ASCII order:
-// space < '-' < '.' < '/' < digits < letters. Codes and sizes are mostly made
-// of these, and comparing them directly spares the collator ("А-100" still
-// goes through it).
+// Characters whose collation order, letter case aside, is their code order
+// (after folding capitals): space < '-' < '.' < '/' < digits < Latin letters
+// < Cyrillic letters а..я. Codes, names and sizes are mostly made of these,
+// and comparing them directly spares the collator. Left to the collator:
+// ё (U+0451), which the root order files with е, an accent apart, and
+// everything else.
 inline bool plain(char16_t c)
 {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u' '
-        || c == u'-' || c == u'.' || c == u'/';
+    if (c < 0x80)
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u' '
+            || c == u'-' || c == u'.' || c == u'/';
+    return c >= 0x0410 && c <= 0x044F;
 }
 
 inline char16_t folded(char16_t c)
 {
-    return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+    if (c >= u'A' && c <= u'Z')
+        return char16_t(c + 32);
+    if (c >= 0x0410 && c <= 0x042F)
+        return char16_t(c + 32);
+    return c;
 }
 
 } // namespace

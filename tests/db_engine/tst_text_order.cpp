@@ -1,5 +1,5 @@
-// The database's text order: its quick path for plain ASCII must agree with
-// the collator everywhere, and the order itself is Access's.
+// The database's text order: its quick path for plain ASCII and Cyrillic must
+// agree with the collator everywhere, and the order itself is Access's.
 #include "text_order.h"
 
 #include <QRandomGenerator>
@@ -11,6 +11,7 @@ private slots:
     void order_data();
     void order();
     void quickPathAgreesWithCollator();
+    void quickPathCharacterPairs();
 };
 
 void tst_TextOrder::order_data()
@@ -23,6 +24,9 @@ void tst_TextOrder::order_data()
     QTest::newRow("Latin before Cyrillic") << "Zebra" << "арбуз";
     QTest::newRow("Cyrillic alphabet, case ignored") << "Борис" << "вера";
     QTest::newRow("ё with е, before ж") << "ёж" << "жук";
+    QTest::newRow("ё and е differ only by the accent") << "еб" << "ёв";
+    QTest::newRow("й a letter of its own") << "ия" << "йа";
+    QTest::newRow("я last") << "Ю" << "я";
     QTest::newRow("space before hyphen") << "A B" << "A-B";
 }
 
@@ -40,7 +44,7 @@ void tst_TextOrder::order()
 // accents); the sign must always match the collator's.
 void tst_TextOrder::quickPathAgreesWithCollator()
 {
-    const QString alphabet = QStringLiteral("aAbBzZ09 -./,_;()éÉжЖ");
+    const QString alphabet = QStringLiteral("aAbBzZ09 -./,_;()éÉжЖаАяЯеЕёЁиИйЙъЪьыЫэЮ");
     QRandomGenerator random(20240506);
     auto word = [&] {
         QString s;
@@ -54,6 +58,30 @@ void tst_TextOrder::quickPathAgreesWithCollator()
         const int expected = sign(db::textCollator().compare(a, b));
         if (sign(db::compareText(a, b)) != expected)
             QFAIL(qPrintable(QStringLiteral("'%1' vs '%2': collator says %3").arg(a, b).arg(expected)));
+    }
+}
+
+// Every pair of characters the quick path may take, alone and before a
+// second letter that would decide the other way, against the collator.
+void tst_TextOrder::quickPathCharacterPairs()
+{
+    QString chars = QStringLiteral(" -./");
+    for (char16_t c = u'0'; c <= u'9'; ++c)
+        chars += QChar(c);
+    for (char16_t c = u'A'; c <= u'Z'; ++c)
+        chars += QString(QChar(c)) + QChar(char16_t(c + 32));
+    for (char16_t c = 0x0400; c <= 0x045F; ++c)
+        chars += QChar(c);
+    auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (QChar x : std::as_const(chars)) {
+        for (QChar y : std::as_const(chars)) {
+            for (const auto &[a, b] : {std::pair{QString(x), QString(y)}, {QString(x) + u'b', QString(y) + u'a'},
+                                       {QLatin1Char('k') + QString(x), QLatin1Char('K') + QString(y) + u'a'}}) {
+                const int expected = sign(db::textCollator().compare(a, b));
+                if (sign(db::compareText(a, b)) != expected)
+                    QFAIL(qPrintable(QStringLiteral("'%1' vs '%2': collator says %3").arg(a, b).arg(expected)));
+            }
+        }
     }
 }
 
