@@ -108,6 +108,8 @@ QStringView ResultTable::textAt(int row, int column) const
     if (c.storage != ColumnValues::Storage::Text || c.nulls.at(row))
         return {};
     const quint32 begin = c.offsets[row];
+    if (c.shared)
+        return QStringView(c.shared + begin, qsizetype(c.lengths[row]));
     return QStringView(c.chars.data() + begin, qsizetype(c.offsets[row + 1] - begin));
 }
 

@@ -45,6 +45,13 @@ struct ColumnValues {
     std::vector<double> reals;              // Real
     std::vector<char16_t> chars;            // Text: all values back to back
     std::vector<quint32> offsets;           // Text: start of each value, plus the end
+    // Text read straight from a table of the snapshot is not copied: the
+    // values stay in that table's characters (`shared`, kept alive by
+    // `sharedOwner`); `offsets` then holds each value's start (no end) and
+    // `lengths` its length.
+    const char16_t *shared = nullptr;
+    std::vector<quint32> lengths;
+    std::shared_ptr<const void> sharedOwner;
     std::vector<QByteArray> bytes;          // Bytes
     std::vector<qint64> references;         // LongValue: for the table's LongValueReader
     std::vector<QVariant> variants;         // Variant (columns of no declared kind)

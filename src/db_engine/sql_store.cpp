@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 
+#include <cstdint>
 #include <cstring>
 
 namespace db {
@@ -112,6 +113,67 @@ struct Statement {
 
 } // namespace
 
+// Where a result column's text comes from: still open (only NULL or empty
+// texts so far), a table of the snapshot, or copies.
+struct SqlStore::TextSource {
+    std::uintptr_t begin = 0, end = 0;   // the table's characters, when shared
+    bool copied = false;
+};
+
+// Keeps one text value of a result row. A value that lies in a table's
+// characters (read straight from a scan, SQLITE_STATIC) is kept as a
+// reference into them; the first one that does not (built by SQLite, or
+// from another table) turns the column into copies.
+void SqlStore::appendText(ColumnValues &col, TextSource &source, int row, const void *data, std::size_t units) const
+{
+    const auto at = reinterpret_cast<std::uintptr_t>(data);
+    if (!col.shared && !source.copied && units > 0) {
+        for (const auto &table : m_tables) {
+            const auto begin = reinterpret_cast<std::uintptr_t>(table->chars.data());
+            const auto end = begin + table->chars.size() * sizeof(char16_t);
+            if (at >= begin && at < end) {
+                // Every earlier row was NULL or empty.
+                col.shared = table->chars.data();
+                col.sharedOwner = table;
+                col.offsets.assign(std::size_t(row), 0);
+                col.lengths.assign(std::size_t(row), 0);
+                source.begin = begin;
+                source.end = end;
+                break;
+            }
+        }
+        source.copied = !col.shared;
+    }
+    if (col.shared) {
+        if (units == 0) {
+            col.offsets.push_back(0);
+            col.lengths.push_back(0);
+            return;
+        }
+        if (at >= source.begin && at + units * sizeof(char16_t) <= source.end) {
+            col.offsets.push_back(quint32((at - source.begin) / sizeof(char16_t)));
+            col.lengths.push_back(quint32(units));
+            return;
+        }
+        // From elsewhere: copy what is referenced so far, then go on copying.
+        std::vector<quint32> ends{0};
+        for (std::size_t r = 0; r < col.lengths.size(); ++r) {
+            col.chars.insert(col.chars.end(), col.shared + col.offsets[r], col.shared + col.offsets[r] + col.lengths[r]);
+            ends.push_back(quint32(col.chars.size()));
+        }
+        col.offsets = std::move(ends);
+        col.lengths = {};
+        col.shared = nullptr;
+        col.sharedOwner.reset();
+        source.copied = true;
+    }
+    const std::size_t size = col.chars.size();
+    col.chars.resize(size + units);
+    if (units)
+        std::memcpy(col.chars.data() + size, data, units * sizeof(char16_t));
+    col.offsets.push_back(quint32(col.chars.size()));
+}
+
 SqlStore::SqlStore()
 {
     // A private in-memory database: no file, no temporary file.
@@ -187,6 +249,7 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
             if (written[c].compare(result.columns[c].name, Qt::CaseInsensitive) == 0)
                 result.columns[c].name = written[c];
 
+    std::vector<TextSource> textSources(static_cast<std::size_t>(columnCount));
     int rows = 0;
     int rc;
     while ((rc = sqlite3_step(stmt.s)) == SQLITE_ROW) {
@@ -205,21 +268,20 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
             case ColumnValues::Storage::Real:
                 col.reals.push_back(null ? 0.0 : sqlite3_value_double(v));
                 break;
-            case ColumnValues::Storage::Text:
+            case ColumnValues::Storage::Text: {
+                const void *data = nullptr;
+                std::size_t units = 0;
                 if (!null) {
                     // Text and blobs are read as their bytes: text is already
                     // UTF-16LE (the database's encoding), and asking for it as
                     // text would first copy it to append a terminator.
                     const bool raw = type == SQLITE_TEXT || type == SQLITE_BLOB;
-                    const void *data = raw ? sqlite3_value_blob(v) : sqlite3_value_text16(v);
-                    const std::size_t units = std::size_t(raw ? sqlite3_value_bytes(v) : sqlite3_value_bytes16(v)) / 2;
-                    const std::size_t at = col.chars.size();
-                    col.chars.resize(at + units);
-                    if (units)
-                        std::memcpy(col.chars.data() + at, data, units * 2);
+                    data = raw ? sqlite3_value_blob(v) : sqlite3_value_text16(v);
+                    units = std::size_t(raw ? sqlite3_value_bytes(v) : sqlite3_value_bytes16(v)) / 2;
                 }
-                col.offsets.push_back(quint32(col.chars.size()));
+                appendText(col, textSources[std::size_t(c)], rows, data, units);
                 break;
+            }
             case ColumnValues::Storage::LongValue:
                 col.references.push_back(null ? 0 : sqlite3_value_int64(v));
                 break;

@@ -35,6 +35,9 @@ public:
                const std::shared_ptr<const LongValueReader> &longValues = {});
 
 private:
+    struct TextSource;
+    void appendText(ColumnValues &col, TextSource &source, int row, const void *data, std::size_t units) const;
+
     QHash<QString, std::shared_ptr<JetTable>> m_tables;   // module key -> table; outlives m_db
     sqlite3 *m_db = nullptr;
 };
