@@ -419,7 +419,61 @@ const std::vector<int> &JetTable::rowOrder(const QByteArray &terms) const
             continue;
         list.push_back({part.chopped(1).toInt(), part.endsWith('d')});
     }
-    std::vector<int> order(static_cast<std::size_t>(rows));
+    std::vector<int> order;
+    order.reserve(static_cast<std::size_t>(rows));
+    if (list.size() == 1 && list[0].column >= 0) {
+        // One column (every query of the program): its values are gathered
+        // beside their rows first, so that the sort moves through one compact
+        // array rather than visiting rows all over the table.
+        const int column = list[0].column;
+        const bool descending = list[0].descending;
+        std::vector<int> nulls;
+        const auto gather = [&](auto &keyed, auto value, auto less) {
+            keyed.reserve(std::size_t(rows));
+            for (int r = 0; r < rows; ++r) {
+                const Cell *row = rowCells(r);
+                if (isNull(row, column) || !value(cell(row, column), r, keyed))
+                    nulls.push_back(r);
+            }
+            std::stable_sort(keyed.begin(), keyed.end(), [&](const auto &x, const auto &y) {
+                return descending ? less(y.first, x.first) : less(x.first, y.first);
+            });
+            // NULL sorts first: before the values ascending, after them descending.
+            if (!descending)
+                order = nulls;
+            for (const auto &k : keyed)
+                order.push_back(k.second);
+            if (descending)
+                order.insert(order.end(), nulls.begin(), nulls.end());
+        };
+        switch (storage[std::size_t(column)]) {
+        case ColumnValues::Storage::Text: {
+            std::vector<std::pair<QStringView, int>> keyed;
+            gather(keyed, [&](const Cell &c, int row, auto &k) { k.emplace_back(text(c), row); return true; },
+                   [](QStringView x, QStringView y) { return compareText(x, y) < 0; });
+            break;
+        }
+        case ColumnValues::Storage::Real: {
+            std::vector<std::pair<double, int>> keyed;
+            gather(keyed, [&](const Cell &c, int row, auto &k) {
+                       if (std::isnan(c.real))   // a NaN reaches SQLite as NULL
+                           return false;
+                       k.emplace_back(c.real, row);
+                       return true;
+                   },
+                   [](double x, double y) { return x < y; });
+            break;
+        }
+        default: {   // Integer, LongValue
+            std::vector<std::pair<qint64, int>> keyed;
+            gather(keyed, [&](const Cell &c, int row, auto &k) { k.emplace_back(c.integer, row); return true; },
+                   [](qint64 x, qint64 y) { return x < y; });
+            break;
+        }
+        }
+        return orders.emplace(terms, std::move(order)).first->second;
+    }
+    order.resize(static_cast<std::size_t>(rows));
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         for (const Term &term : list) {
