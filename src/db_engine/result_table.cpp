@@ -61,7 +61,10 @@ void ColumnValues::reserve(std::size_t rows)
     switch (storage) {
     case Storage::Integer: integers.reserve(rows); break;
     case Storage::Real: reals.reserve(rows); break;
-    case Storage::Text: offsets.reserve(rows + 1); break;
+    case Storage::Text:
+        offsets.reserve(rows);
+        lengths.reserve(rows);
+        break;
     case Storage::Bytes: bytes.reserve(rows); break;
     case Storage::LongValue: references.reserve(rows); break;
     case Storage::Variant: variants.reserve(rows); break;
@@ -107,10 +110,7 @@ QStringView ResultTable::textAt(int row, int column) const
     const ColumnValues &c = data.at(column);
     if (c.storage != ColumnValues::Storage::Text || c.nulls.at(row))
         return {};
-    const quint32 begin = c.offsets[row];
-    if (c.shared)
-        return QStringView(c.shared + begin, qsizetype(c.lengths[row]));
-    return QStringView(c.chars.data() + begin, qsizetype(c.offsets[row + 1] - begin));
+    return QStringView((c.shared ? c.shared : c.chars.data()) + c.offsets[row], qsizetype(c.lengths[row]));
 }
 
 QVariant ResultTable::value(int row, int column) const

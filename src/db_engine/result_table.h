@@ -43,14 +43,14 @@ struct ColumnValues {
     std::vector<std::uint8_t> nulls;        // 1 = NULL, one per row
     std::vector<qint32> integers;           // Integer
     std::vector<double> reals;              // Real
-    std::vector<char16_t> chars;            // Text: all values back to back
-    std::vector<quint32> offsets;           // Text: start of each value, plus the end
-    // Text read straight from a table of the snapshot is not copied: the
-    // values stay in that table's characters (`shared`, kept alive by
-    // `sharedOwner`); `offsets` then holds each value's start (no end) and
-    // `lengths` its length.
-    const char16_t *shared = nullptr;
+    // Text: each value is `lengths[row]` characters from `offsets[row]` in
+    // `chars`, where equal values may share one copy. Text read straight from
+    // a table of the snapshot is not copied at all: the values stay in that
+    // table's characters (`shared`, kept alive by `sharedOwner`).
+    std::vector<char16_t> chars;
+    std::vector<quint32> offsets;
     std::vector<quint32> lengths;
+    const char16_t *shared = nullptr;
     std::shared_ptr<const void> sharedOwner;
     std::vector<QByteArray> bytes;          // Bytes
     std::vector<qint64> references;         // LongValue: for the table's LongValueReader

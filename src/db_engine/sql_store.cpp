@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -118,13 +119,36 @@ struct Statement {
 struct SqlStore::TextSource {
     std::uintptr_t begin = 0, end = 0;   // the table's characters, when shared
     bool copied = false;
+    // Copies made lately, by a hash of the text: names, pictures and kinds
+    // repeat from row to row and are kept once.
+    std::array<std::pair<quint32, quint32>, 256> recent{};   // (start, length)
 };
+
+namespace {
+
+// A slot for a text from its length, its first characters and its last.
+// The bytes may be unaligned (a value inside a record): read as bytes.
+std::size_t slotOf(const void *data, std::size_t units)
+{
+    char16_t head[8];
+    const std::size_t n = std::min<std::size_t>(units, 8);
+    std::memcpy(head, data, n * sizeof(char16_t));
+    char16_t last;
+    std::memcpy(&last, static_cast<const char *>(data) + (units - 1) * sizeof(char16_t), sizeof last);
+    std::size_t h = units * 0x9E3779B1u;
+    for (std::size_t i = 0; i < n; ++i)
+        h = (h ^ head[i]) * 0x01000193u;
+    h = (h ^ last) * 0x01000193u;
+    return (h ^ (h >> 11)) & 255;
+}
+
+} // namespace
 
 // Keeps one text value of a result row. A value that lies in a table's
 // characters (read straight from a scan, SQLITE_STATIC) is kept as a
 // reference into them; the first one that does not (built by SQLite, or
 // from another table) turns the column into copies.
-void SqlStore::appendText(ColumnValues &col, TextSource &source, int row, const void *data, std::size_t units) const
+void SqlStore::appendText(ColumnValues &col, TextSource &source, const void *data, std::size_t units) const
 {
     const auto at = reinterpret_cast<std::uintptr_t>(data);
     if (!col.shared && !source.copied && units > 0) {
@@ -132,11 +156,8 @@ void SqlStore::appendText(ColumnValues &col, TextSource &source, int row, const 
             const auto begin = reinterpret_cast<std::uintptr_t>(table->chars.data());
             const auto end = begin + table->chars.size() * sizeof(char16_t);
             if (at >= begin && at < end) {
-                // Every earlier row was NULL or empty.
-                col.shared = table->chars.data();
+                col.shared = table->chars.data();   // earlier rows are all (0, 0)
                 col.sharedOwner = table;
-                col.offsets.assign(std::size_t(row), 0);
-                col.lengths.assign(std::size_t(row), 0);
                 source.begin = begin;
                 source.end = end;
                 break;
@@ -144,34 +165,40 @@ void SqlStore::appendText(ColumnValues &col, TextSource &source, int row, const 
         }
         source.copied = !col.shared;
     }
+    if (units == 0) {
+        col.offsets.push_back(0);
+        col.lengths.push_back(0);
+        return;
+    }
     if (col.shared) {
-        if (units == 0) {
-            col.offsets.push_back(0);
-            col.lengths.push_back(0);
-            return;
-        }
         if (at >= source.begin && at + units * sizeof(char16_t) <= source.end) {
             col.offsets.push_back(quint32((at - source.begin) / sizeof(char16_t)));
             col.lengths.push_back(quint32(units));
             return;
         }
         // From elsewhere: copy what is referenced so far, then go on copying.
-        std::vector<quint32> ends{0};
-        for (std::size_t r = 0; r < col.lengths.size(); ++r) {
+        for (std::size_t r = 0; r < col.offsets.size(); ++r) {
+            const quint32 start = quint32(col.chars.size());
             col.chars.insert(col.chars.end(), col.shared + col.offsets[r], col.shared + col.offsets[r] + col.lengths[r]);
-            ends.push_back(quint32(col.chars.size()));
+            col.offsets[r] = start;
         }
-        col.offsets = std::move(ends);
-        col.lengths = {};
         col.shared = nullptr;
         col.sharedOwner.reset();
         source.copied = true;
     }
+    auto &recent = source.recent[slotOf(data, units)];
+    if (recent.second == units
+        && std::memcmp(col.chars.data() + recent.first, data, units * sizeof(char16_t)) == 0) {
+        col.offsets.push_back(recent.first);
+        col.lengths.push_back(quint32(units));
+        return;
+    }
     const std::size_t size = col.chars.size();
     col.chars.resize(size + units);
-    if (units)
-        std::memcpy(col.chars.data() + size, data, units * sizeof(char16_t));
-    col.offsets.push_back(quint32(col.chars.size()));
+    std::memcpy(col.chars.data() + size, data, units * sizeof(char16_t));
+    recent = {quint32(size), quint32(units)};
+    col.offsets.push_back(quint32(size));
+    col.lengths.push_back(quint32(units));
 }
 
 SqlStore::SqlStore()
@@ -239,8 +266,6 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
         result.columns[c].kind = kindOfDeclared(declared);
         result.data[c].storage = isReference(declared) ? ColumnValues::Storage::LongValue
                                                        : ColumnValues::storageFor(result.columns[c].kind);
-        if (result.data[c].storage == ColumnValues::Storage::Text)
-            result.data[c].offsets.push_back(0);
     }
 
     const QStringList written = writtenColumnNames(sql);
@@ -279,7 +304,7 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
                     data = raw ? sqlite3_value_blob(v) : sqlite3_value_text16(v);
                     units = std::size_t(raw ? sqlite3_value_bytes(v) : sqlite3_value_bytes16(v)) / 2;
                 }
-                appendText(col, textSources[std::size_t(c)], rows, data, units);
+                appendText(col, textSources[std::size_t(c)], data, units);
                 break;
             }
             case ColumnValues::Storage::LongValue:

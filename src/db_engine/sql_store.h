@@ -36,7 +36,7 @@ public:
 
 private:
     struct TextSource;
-    void appendText(ColumnValues &col, TextSource &source, int row, const void *data, std::size_t units) const;
+    void appendText(ColumnValues &col, TextSource &source, const void *data, std::size_t units) const;
 
     QHash<QString, std::shared_ptr<JetTable>> m_tables;   // module key -> table; outlives m_db
     sqlite3 *m_db = nullptr;

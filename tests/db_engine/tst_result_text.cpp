@@ -1,7 +1,7 @@
 // Text in query results: values read straight from a table are kept as
-// references into the snapshot's tables, values SQLite builds are copied,
-// and a column may hold both; all must read back as the query gave them,
-// also after the connection has closed.
+// references into the snapshot's tables, values SQLite builds are copied
+// (equal ones once), and a column may hold both; all must read back as the
+// query gave them, also after the connection has closed.
 #include "connection.h"
 #include "result_table.h"
 #include "test_databases.h"
@@ -42,7 +42,8 @@ void tst_ResultText::initTestCase()
     auto &names = db.addTable("Names", {{"ID", jetdb::Type::Long}, {"Name", jetdb::Type::Text, 40}});
     // NULL and empty texts first: the column cannot tell its source from them.
     const std::vector<jetdb::Value> values = {jetdb::Null{}, std::string(), std::string("Борис"), jetdb::Null{},
-                                              std::string("abc"), std::string(), std::string("Ёлка 12")};
+                                              std::string("abc"), std::string(), std::string("Ёлка 12"),
+                                              std::string("abd")};
     for (std::size_t i = 0; i < values.size(); ++i) {
         names.addRow({std::int64_t(i + 1), values[i]});
         m_names << (std::holds_alternative<jetdb::Null>(values[i]) ? QStringLiteral("<NULL>")
@@ -64,6 +65,19 @@ void tst_ResultText::values_data()
     QTest::newRow("table, then built") << "SELECT Name FROM Names UNION ALL SELECT Name || '!' FROM Names" << names + built;
     QTest::newRow("built, then table") << "SELECT Name || '!' FROM Names UNION ALL SELECT Name FROM Names" << built + names;
     QTest::newRow("through a sort") << "SELECT Name FROM Names ORDER BY +ID" << names;
+    QStringList repeated;   // copies of equal values are kept once
+    for (const QString &n : names)
+        for (int i = 0; i < int(names.size()); ++i)
+            repeated << n;
+    QTest::newRow("repeated, through a sort")
+        << "SELECT A.Name FROM Names A, Names B ORDER BY +A.ID, B.ID" << repeated;
+    QTest::newRow("alternating, through a sort")
+        << "SELECT A.Name FROM Names A, Names B ORDER BY +B.ID, A.ID" << [&] {
+               QStringList list;
+               for (int i = 0; i < int(names.size()); ++i)
+                   list += names;
+               return list;
+           }();
 }
 
 void tst_ResultText::values()
