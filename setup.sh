@@ -13,6 +13,7 @@ packages=(
   xvfb xauth                                  # a real X display for screenshots
   fonts-dejavu-core                           # a sans-serif font for offscreen rendering
   time                                        # /usr/bin/time -v in benchmarks
+  linux-perf                                  # perf: where the benchmarks spend their time
 )
 
 sudo=""

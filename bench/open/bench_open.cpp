@@ -48,7 +48,9 @@ int main(int argc, char *argv[])
     qint64 last = 0;
     const auto step = [&](const QString &name) {
         const qint64 now = timer.elapsed();
-        steps.append(name + u'=' + QString::number(now - last));
+        rusage usage {};
+        getrusage(RUSAGE_SELF, &usage);
+        steps.append(name + u'=' + QString::number(now - last) + u"(peak_kb="_s + QString::number(usage.ru_maxrss) + u')');
         last = now;
     };
     for (db::DataSet *dataSet : {DM->dtset_Sverla, DM->dtset_Frezy, DM->dtset_Derj, DM->dtset_Plast, DM->dtset_Dolgi}) {
