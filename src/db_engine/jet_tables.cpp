@@ -80,9 +80,10 @@ int disconnect(sqlite3_vtab *vt)
     return SQLITE_OK;
 }
 
-// Only a table's ID column gets a key list: joins then run in the order of
-// the table that is scanned, as the tables are stored, and rows that sort
-// equal keep that order.
+// Only a table's ID column is offered to the planner for look-ups: joins
+// then run in the order of the table that is scanned, as the tables are
+// stored, and rows that sort equal keep that order. (Any integer column's key
+// list may narrow a scan to a constant, at a scan's cost: see bestIndex.)
 bool integerColumn(const JetTable &t, int column)
 {
     return column >= 0 && column < int(t.columns.size())
@@ -97,8 +98,8 @@ bool keyColumn(const JetTable &t, int column)
 
 // Equality on the ID column is served from its key list (idxNum: column + 1);
 // anything else is a scan of every row (idxNum 0), or of a constant's run
-// (idxNum: -(column + 1)). SQLite checks every other constraint itself. A scan takes
-// over the ORDER BY when every term is a column it can order by.
+// (idxNum: -(column + 1)). SQLite checks every other constraint itself. A
+// scan takes over the ORDER BY when every term is a column it can order by.
 int bestIndex(sqlite3_vtab *vt, sqlite3_index_info *info)
 {
     const JetTable &t = *static_cast<VTable *>(vt)->table;
