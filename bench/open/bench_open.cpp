@@ -3,6 +3,8 @@
 // then the five data sets in page order).
 // morvel-bench-open --plan FILE: prints how SQLite runs each data set's query
 // (EXPLAIN QUERY PLAN), to check that joins are keyed look-ups.
+// morvel-bench-open --digest FILE: prints a digest of every value of each
+// data set in its order, to check that a faster engine gives the same rows.
 #include "DM_Unit.h"
 #include "connection.h"
 #include "dataset.h"
@@ -10,6 +12,7 @@
 #include "db_error.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStringList>
@@ -28,8 +31,9 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const bool plan = argc == 3 && qstrcmp(argv[1], "--plan") == 0;
-    if (argc != 2 && !plan) {
-        std::fprintf(stderr, "usage: morvel-bench-open [--plan] FILE\n");
+    const bool digest = argc == 3 && qstrcmp(argv[1], "--digest") == 0;
+    if (argc != 2 && !plan && !digest) {
+        std::fprintf(stderr, "usage: morvel-bench-open [--plan | --digest] FILE\n");
         return 2;
     }
     const QString path = QString::fromLocal8Bit(argv[argc - 1]);
@@ -65,6 +69,22 @@ int main(int argc, char *argv[])
         return 1;
     }
     const qint64 elapsed = timer.elapsed();
+    if (digest) {
+        for (db::DataSet *dataSet : {DM->dtset_Sverla, DM->dtset_Frezy, DM->dtset_Derj, DM->dtset_Plast, DM->dtset_Dolgi}) {
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            const int fields = int(dataSet->fields().size());
+            for (int r = 0; r < dataSet->recordCount(); ++r) {
+                for (int f = 0; f < fields; ++f) {
+                    const QVariant v = dataSet->value(r, f);
+                    const QString text = v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'g', 17) : v.toString();
+                    hash.addData((QString::fromLatin1(v.typeName()) + u'=' + text + u'\x1f').toUtf8());
+                }
+                hash.addData("\x1e");
+            }
+            std::printf("%s rows=%d sha256=%s\n", qPrintable(dataSet->name()), dataSet->recordCount(),
+                        hash.result().toHex().constData());
+        }
+    }
     if (plan) {
         for (db::DataSet *dataSet : {DM->dtset_Sverla, DM->dtset_Frezy, DM->dtset_Derj, DM->dtset_Plast, DM->dtset_Dolgi}) {
             const db::ResultTable steps = dataSet->connection()->execute(u"EXPLAIN QUERY PLAN "_s + dataSet->commandText());
