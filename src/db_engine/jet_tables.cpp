@@ -149,15 +149,16 @@ int bestIndex(sqlite3_vtab *vt, sqlite3_index_info *info)
     }
     // A constant on an integer column ("D.ID_Tabl=1") narrows the scan to
     // that key's run of the key list: the same rows in the same storage
-    // order. The cost stays a scan's, so the planner joins as it would
-    // without it (a cheaper estimate could move this table outward).
+    // order, and exactly those that pass (so SQLite need not check again).
+    // The cost stays a scan's, so the planner joins as it would without it
+    // (a cheaper estimate could move this table outward).
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto &c = info->aConstraint[i];
         sqlite3_value *constant = nullptr;
         if (c.usable && c.op == SQLITE_INDEX_CONSTRAINT_EQ && integerColumn(t, c.iColumn)
             && sqlite3_vtab_rhs_value(info, i, &constant) == SQLITE_OK) {
             info->aConstraintUsage[i].argvIndex = 1;
-            info->aConstraintUsage[i].omit = 0;
+            info->aConstraintUsage[i].omit = 1;
             info->idxNum = -(c.iColumn + 1);
             break;
         }
