@@ -22,6 +22,8 @@ private slots:
     void sameOrderAsSqlite();
     void constantLookups_data();
     void constantLookups();
+    void lookupsTakeSqliteAffinity_data();
+    void lookupsTakeSqliteAffinity();
 
 private:
     QTemporaryDir m_dir;
@@ -149,6 +151,28 @@ void tst_OrderedScan::constantLookups()
     for (int c = 1; c < int(a.columns.size()); ++c)
         for (int r = 0; r < a.rowCount(); ++r)
             QCOMPARE(a.value(r, c), b.value(r, c));
+}
+
+// Look-ups that SQLite does not check again must match exactly what its own
+// comparison with an integer column matches, text and blobs included.
+// CAST(... AS INTEGER) keeps the integer affinity but is no column to look up.
+void tst_OrderedScan::lookupsTakeSqliteAffinity_data()
+{
+    QTest::addColumn<QString>("value");
+    for (const char *v : {"7", "7.0", "7.5", "'7'", "' 7 '", "'7.0'", "'7.5'", "'x7'", "x'07'", "'-3'", "NULL"})
+        QTest::newRow(v) << QString::fromLatin1(v);
+}
+
+void tst_OrderedScan::lookupsTakeSqliteAffinity()
+{
+    QFETCH(QString, value);
+    for (const char *column : {"ID", "N"}) {
+        const QString looked = QStringLiteral("SELECT ID FROM Tools WHERE %1 = %2").arg(QLatin1String(column), value);
+        const QString checked =
+            QStringLiteral("SELECT ID FROM Tools WHERE CAST(%1 AS INTEGER) = %2").arg(QLatin1String(column), value);
+        QVERIFY2(!planOf(m_connection, looked).endsWith(QLatin1String("INDEX 0:")), qPrintable(planOf(m_connection, looked)));
+        QCOMPARE(ids(m_connection.execute(looked)), ids(m_connection.execute(checked)));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_OrderedScan)
