@@ -1,6 +1,7 @@
 #include "jet_tables.h"
 
 #include "db_error.h"
+#include "declared_types.h"
 #include "text_order.h"
 
 #include <sqlite3.h>
@@ -11,29 +12,6 @@
 
 namespace db {
 namespace {
-
-struct DeclaredKind {
-    ColumnKind kind;
-    const char *declared;
-};
-// Each declared type names the Jet kind and contains the word that gives
-// SQLite the affinity it needs (INT, REAL, TEXT or BLOB).
-constexpr DeclaredKind kDeclared[] = {
-    {ColumnKind::Boolean, "BOOLINT"},      {ColumnKind::Byte, "BYTEINT"},
-    {ColumnKind::Integer16, "SHORTINT"},   {ColumnKind::Integer32, "LONGINT"},
-    {ColumnKind::AutoIncrement, "COUNTERINT"}, {ColumnKind::Currency, "CURRENCYREAL"},
-    {ColumnKind::Single, "SINGLEREAL"},    {ColumnKind::Double, "DOUBLEREAL"},
-    {ColumnKind::Numeric, "NUMERICREAL"},  {ColumnKind::DateTime, "DATETIMEREAL"},
-    {ColumnKind::Text, "TEXT"},            {ColumnKind::Memo, "MEMOTEXT"},
-    {ColumnKind::Binary, "BINARYBLOB"},    {ColumnKind::OLE, "OLEBLOB"},
-    {ColumnKind::Guid, "GUIDTEXT"},        {ColumnKind::Unknown, "UNKNOWNBLOB"},
-};
-
-QString quoted(const QString &name)
-{
-    QString n = name;
-    return QLatin1Char('"') + n.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
-}
 
 struct VTable : sqlite3_vtab {
     std::shared_ptr<JetTable> table;
@@ -490,13 +468,8 @@ const std::vector<int> &JetTable::rowOrder(const QByteArray &terms) const
 
 QString declaredColumn(const StoredColumn &column, bool reference, const char *collation)
 {
-    const char *type = "UNKNOWNBLOB";
-    for (const DeclaredKind &d : kDeclared)
-        if (d.kind == column.kind)
-            type = d.declared;
-    if (reference)
-        type = column.kind == ColumnKind::OLE ? "OLEREFINT" : "MEMOREFINT";
-    QString def = quoted(column.name) + QLatin1Char(' ') + QLatin1String(type);
+    const char *type = declaredTypeOf(column.kind, reference);
+    QString def = quotedIdentifier(column.name) + QLatin1Char(' ') + QLatin1String(type);
     if (!reference && (column.kind == ColumnKind::Text || column.kind == ColumnKind::Memo))
         def += QLatin1String(" COLLATE ") + QLatin1String(collation);
     return def;

@@ -1,6 +1,7 @@
 #include "sql_store.h"
 
 #include "db_error.h"
+#include "declared_types.h"
 #include "text_order.h"
 
 #include <sqlite3.h>
@@ -14,48 +15,12 @@
 namespace db {
 namespace {
 
-// The declared types of the "jet" tables name the Jet kind (jet_tables.cpp).
-struct KindType {
-    ColumnKind kind;
-    const char *declared;
-};
-constexpr KindType kKindTypes[] = {
-    {ColumnKind::Boolean, "BOOLINT"},      {ColumnKind::Byte, "BYTEINT"},
-    {ColumnKind::Integer16, "SHORTINT"},   {ColumnKind::Integer32, "LONGINT"},
-    {ColumnKind::AutoIncrement, "COUNTERINT"}, {ColumnKind::Currency, "CURRENCYREAL"},
-    {ColumnKind::Single, "SINGLEREAL"},    {ColumnKind::Double, "DOUBLEREAL"},
-    {ColumnKind::Numeric, "NUMERICREAL"},  {ColumnKind::DateTime, "DATETIMEREAL"},
-    {ColumnKind::Text, "TEXT"},            {ColumnKind::Memo, "MEMOTEXT"},
-    {ColumnKind::Binary, "BINARYBLOB"},    {ColumnKind::OLE, "OLEBLOB"},
-    {ColumnKind::Guid, "GUIDTEXT"},        {ColumnKind::Unknown, "UNKNOWNBLOB"},
-    {ColumnKind::Memo, "MEMOREFINT"},      {ColumnKind::OLE, "OLEREFINT"},
-};
 constexpr char kCollation[] = "JETTEXT";
-
-bool isReference(const char *declared)
-{
-    return declared && (qstricmp(declared, "MEMOREFINT") == 0 || qstricmp(declared, "OLEREFINT") == 0);
-}
-
-ColumnKind kindOfDeclared(const char *declared)
-{
-    if (declared)
-        for (const KindType &t : kKindTypes)
-            if (qstricmp(t.declared, declared) == 0)
-                return t.kind;
-    return ColumnKind::Unknown;
-}
 
 int collate(void *, int n1, const void *s1, int n2, const void *s2)
 {
     return compareText(QStringView(static_cast<const char16_t *>(s1), n1 / 2),
                        QStringView(static_cast<const char16_t *>(s2), n2 / 2));
-}
-
-QString quoted(const QString &name)
-{
-    QString n = name;
-    return QLatin1Char('"') + n.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
 // SQLite names an unaliased result column after the table's column ("Kod")
@@ -228,7 +193,7 @@ void SqlStore::load(MdbFile &file, const QString &table)
     std::shared_ptr<JetTable> data = readJetTable(file, table);
     const QString key = QStringLiteral("t%1").arg(m_tables.size());
     m_tables.insert(key, data);
-    const QString create = QStringLiteral("CREATE VIRTUAL TABLE %1 USING jet(%2)").arg(quoted(table), key);
+    const QString create = QStringLiteral("CREATE VIRTUAL TABLE %1 USING jet(%2)").arg(quotedIdentifier(table), key);
     if (sqlite3_exec(m_db, create.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
         throw Error(QStringLiteral("Cannot load table '%1' (%2).").arg(table, QString::fromUtf8(sqlite3_errmsg(m_db))));
 }
@@ -264,7 +229,7 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
         result.columns[c].name = QString::fromUtf16(static_cast<const char16_t *>(sqlite3_column_name16(stmt.s, c)));
         const char *declared = sqlite3_column_decltype(stmt.s, c);
         result.columns[c].kind = kindOfDeclared(declared);
-        result.data[c].storage = isReference(declared) ? ColumnValues::Storage::LongValue
+        result.data[c].storage = isLongValueReference(declared) ? ColumnValues::Storage::LongValue
                                                        : ColumnValues::storageFor(result.columns[c].kind);
     }
 
