@@ -11,7 +11,7 @@ packages=(
   libsqlite3-dev                              # the in-memory query engine
   libjpeg62-turbo-dev                         # picture decoding
   xvfb xauth                                  # a real X display for screenshots
-  fonts-dejavu-core                           # a sans-serif font for offscreen rendering
+  fonts-liberation fonts-dejavu-core          # Arial-like sans-serif in place of MS Sans Serif
   time                                        # /usr/bin/time -v in benchmarks
   linux-perf                                  # perf: where the benchmarks spend their time
 )
