@@ -229,7 +229,7 @@ bool MdbFile::hasTable(const QString &name) const { return d->tables.contains(na
 // where the bytes are: inline after the head, in one long-value row, or in a
 // chain of rows each starting with the pointer to the next. Chains are
 // followed only as far as the stated length and never longer than the file,
-// so a damaged pointer cannot loop forever.
+// and every row must add data, so a damaged pointer cannot loop forever.
 QString MdbFile::Private::longText(const QByteArray &raw, bool jet3, int codePage) const
 {
     return jet3 ? decodeCodePage(raw.constData(), raw.size(), codePage)
@@ -300,7 +300,9 @@ QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size,
             value.append(reinterpret_cast<const char *>(row), std::min<qsizetype>(qsizetype(rowLength), limit));
             break;
         }
-        if (rowLength < 4)
+        // A row with no data after its pointer adds nothing, so a chain of
+        // them pointing back at each other would never reach the length.
+        if (rowLength <= 4)
             return {};
         pointer = le32(row);
         const qsizetype chunk = std::min<qsizetype>(qsizetype(rowLength) - 4, qsizetype(limit) - value.size());

@@ -76,6 +76,7 @@ private slots:
     void badConnectionStrings_data();
     void badConnectionStrings();
     void randomDamage();
+    void longValueChainLoops();
     void fileUntouched();
 
 private:
@@ -235,6 +236,51 @@ void tst_DamagedFiles::randomDamage()
         }
     }
     qInfo("%d of %d damaged files were refused", failures, seeds);
+}
+
+// A memo chain whose rows hold no data and point back at themselves: each
+// hop adds nothing, so only the rows themselves can end the walk. The memo
+// reads as NULL; the other values of its row are still there.
+void tst_DamagedFiles::longValueChainLoops()
+{
+    jetdb::Database database;
+    jetdb::Table &notes = database.addTable("Notes", {{"ID", jetdb::Type::Long}, {"Prim", jetdb::Type::Memo}});
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "ж";   // 6000 bytes of UTF-16: a chain of LVAL rows
+    notes.addRow({std::int64_t(7), text});
+    const QString path = testdb::write(database, m_dir.filePath(QStringLiteral("loop.mdb")));
+
+    QByteArray bytes = testdb::readAll(path);
+    const int page = 4096, rowCountAt = 12;
+    auto put16 = [&](qsizetype at, quint32 v) { bytes[at] = char(v); bytes[at + 1] = char(v >> 8); };
+    int lvalPages = 0;
+    for (qsizetype p = 0; p < bytes.size() / page; ++p) {
+        const qsizetype base = p * page;
+        if (bytes.at(base) != 1 || bytes.mid(base + 4, 4) != "LVAL")
+            continue;
+        ++lvalPages;
+        const int rows = quint8(bytes.at(base + rowCountAt)) | (quint8(bytes.at(base + rowCountAt + 1)) << 8);
+        int end = page;
+        for (int r = 0; r < rows; ++r) {
+            const int start = end - 4;
+            put16(base + rowCountAt + 2 + 2 * r, quint32(start));
+            const quint32 self = quint32(p << 8) | quint32(r);
+            put16(base + start, self & 0xFFFF);
+            put16(base + start + 2, self >> 16);
+            end = start;
+        }
+    }
+    QVERIFY(lvalPages > 0);
+    testdb::writeAll(path, bytes);
+
+    db::Connection connection;
+    connection.setConnectionString(testdb::connectionStringFor(path));
+    connection.open();
+    const db::ResultTable r = connection.execute(QStringLiteral("SELECT ID, Prim FROM Notes"));
+    QCOMPARE(r.rowCount(), 1);
+    QCOMPARE(r.value(0, 0), QVariant(7));
+    QVERIFY(r.value(0, 1).isNull());
 }
 
 // Opening, querying, sorting and closing leave the file's bytes and its
