@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QMoveEvent>
 #include <QShowEvent>
 #include <QTabWidget>
 
@@ -56,6 +57,9 @@ Tfrm_Main::Tfrm_Main(QWidget *parent)
     // The form declares the status bar's panels with their first texts (the
     // count placeholder, the banner) and the debts page as the active one.
     setupUi(this);
+    // The form's size is the window's outer size; Qt gives it to the client
+    // area. The window is fitted once the frame around it is known.
+    m_outerSize = size();
     prepareForm(this);
     connectHandlers();
     FormCreate();
@@ -117,9 +121,35 @@ void Tfrm_Main::showEvent(QShowEvent *event)
     if (m_formShown)
         return;
     m_formShown = true;
+    fitOuterSize();
     centreOnDesktop();
     // An error ends FormShow there; the window is shown all the same.
     runReportingErrors([this] { FormShow(); });
+}
+
+// Some window systems frame a window only after it is first shown (X11 window
+// managers reparent it then); the move that follows brings the frame's size.
+void Tfrm_Main::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    if (m_formShown && m_outerSize.isValid()) {
+        fitOuterSize();
+        if (!m_outerSize.isValid())
+            centreOnDesktop();
+    }
+}
+
+// Gives the window its declared outer size once: the client area shrinks by
+// the frame. Until the window has a frame there is nothing to subtract.
+void Tfrm_Main::fitOuterSize()
+{
+    if (!m_outerSize.isValid())
+        return;
+    const QSize frame = frameGeometry().size() - size();
+    if (frame.isNull())
+        return;
+    resize(m_outerSize - frame);
+    m_outerSize = QSize();
 }
 
 // Centred on the area spanned by all monitors, not on one of them.
@@ -206,10 +236,11 @@ void Tfrm_Main::mm_PathToBDClick()
     frm_PathToBD->exec();
 }
 
-// Switching pictures off and on comes with the detail panels.
+// The detail panels load no pictures, so there is nothing to switch off; the
+// item only flips its check mark.
 void Tfrm_Main::mm_StopPicClick() {}
 
-// Sorting by column title comes later; the titles already report clicks.
+// The grids keep their query's order: a click on a title changes nothing.
 void Tfrm_Main::dbgr_SverloTitleClick(int) {}
 void Tfrm_Main::dbgr_FrezyTitleClick(int) {}
 void Tfrm_Main::dbgr_Derj_PLTitleClick(int) {}

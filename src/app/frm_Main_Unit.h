@@ -63,13 +63,17 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     void connectHandlers();
     void setActivePage(int index);
+    void fitOuterSize();
     void centreOnDesktop();
 
     QString m_configFile;
+    // The outer size the form declares, until the window has been fitted to it.
+    QSize m_outerSize;
     bool m_formShown = false;
     bool m_settingPage = false;
 };

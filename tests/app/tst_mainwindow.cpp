@@ -221,6 +221,7 @@ void tst_MainWindow::startUp()
     QVERIFY(frm_Main->isVisible());
     const QPoint offCentre = frm_Main->frameGeometry().center() - frm_Main->screen()->virtualGeometry().center();
     QVERIFY2(offCentre.manhattanLength() <= 2, "the main window is not centred on the desktop");
+    QCOMPARE(frm_Main->frameGeometry().size(), QSize(1197, 661));
     QCOMPARE(frm_Main->FPathToBD, path);
     QCOMPARE(panel(1), u"Файл БД :  "_s + path);
     QCOMPARE(frm_Main->PageControl_Main->currentIndex(), page);
