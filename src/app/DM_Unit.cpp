@@ -44,8 +44,8 @@ const char kPlastQuery[] =
     "WHERE P.ID_Firma=F.ID\r\n"
     "ORDER BY P.KOD;";
 
-// Debts of drills (1), inserts (2) and milling cutters (3); holders are
-// never lent out, and any other kind is left out.
+// Debts of drills (1), inserts (2) and milling cutters (3); no branch reads
+// the holders' table, so debts of any other kind are left out.
 const char kDolgiQuery[] =
     "SELECT D.ID, D.Nomer_Zap, S.KoD, D.ID_Tabl,  LT.Tabl_Name,  D.Date, PL.FIO, D.K_vo, D.Instr_is_BU, D.FIO_AdminBD, PL.Foto, S.Pikcher,D.ID_Instr, D.ID_People\r\n"
     "FROM Dolgi AS D, Sverla AS S, People AS PL, List_Tabl AS LT\r\n"
@@ -264,7 +264,8 @@ db::DataSource *TDM::dataSourceByName(const QString &name) const
     return nullptr;
 }
 
-// The detail panels' updates come with the pictures and stock colouring.
+// The bound edits and memos follow a record change through their own data
+// links; these handlers add nothing to that.
 void TDM::dtset_SverlaAfterScroll(db::DataSet *) {}
 void TDM::dtset_FrezyAfterScroll(db::DataSet *) {}
 void TDM::dtset_DerjAfterScroll(db::DataSet *) {}
