@@ -225,11 +225,7 @@ QStringList MdbFile::userTables() const { return d->names; }
 
 bool MdbFile::hasTable(const QString &name) const { return d->tables.contains(name.toLower()); }
 
-// Reads a memo or OLE value whole. The 12-byte head gives the length and
-// where the bytes are: inline after the head, in one long-value row, or in a
-// chain of rows each starting with the pointer to the next. Chains are
-// followed only as far as the stated length and never longer than the file,
-// and every row must add data, so a damaged pointer cannot loop forever.
+// Text of a long value: 8-bit in the code page (Jet 3) or as Text (Jet 4).
 QString MdbFile::Private::longText(const QByteArray &raw, bool jet3, int codePage) const
 {
     return jet3 ? decodeCodePage(raw.constData(), raw.size(), codePage)
@@ -267,6 +263,11 @@ QVariant MdbFile::readLongValue(qint64 reference, ColumnKind kind) const
     return d->longText(raw, m_jet3, m_codePage);
 }
 
+// Reads a memo or OLE value whole. The 12-byte head gives the length and
+// where the bytes are: inline after the head, in one long-value row, or in a
+// chain of rows each starting with the pointer to the next. Chains are
+// followed only as far as the stated length and never longer than the file,
+// and every row must add data, so a damaged pointer cannot loop forever.
 QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size, bool &ok)
 {
     ok = false;
