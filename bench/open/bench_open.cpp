@@ -38,7 +38,7 @@ int main(int argc, char *argv[])
     }
     const QString path = QString::fromLocal8Bit(argv[argc - 1]);
     if (!QFileInfo(path).isFile()) {
-        std::fprintf(stderr, "morvel-bench-open: no such file: %s\n", argv[1]);
+        std::fprintf(stderr, "morvel-bench-open: no such file: %s\n", argv[argc - 1]);
         return 2;
     }
 
@@ -87,10 +87,10 @@ int main(int argc, char *argv[])
     }
     if (plan) {
         for (db::DataSet *dataSet : {DM->dtset_Sverla, DM->dtset_Frezy, DM->dtset_Derj, DM->dtset_Plast, DM->dtset_Dolgi}) {
-            const db::ResultTable steps = dataSet->connection()->execute(u"EXPLAIN QUERY PLAN "_s + dataSet->commandText());
+            const db::ResultTable explained = dataSet->connection()->execute(u"EXPLAIN QUERY PLAN "_s + dataSet->commandText());
             std::printf("%s:\n", qPrintable(dataSet->name()));
-            for (int r = 0; r < steps.rowCount(); ++r)
-                std::printf("  %s\n", qPrintable(steps.value(r, 3).toString()));
+            for (int r = 0; r < explained.rowCount(); ++r)
+                std::printf("  %s\n", qPrintable(explained.value(r, 3).toString()));
         }
     }
 
