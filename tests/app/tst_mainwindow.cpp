@@ -9,7 +9,7 @@
 #include "db_grid.h"
 #include "frm_Main_Unit.h"
 #include "frm_PathToBD_Unit.h"
-#include "recording_boxes.h"
+#include "../support/fake_message_boxes.h"
 #include "startup.h"
 #include "status_bar.h"
 #include "stock_file.h"
@@ -26,7 +26,7 @@
 #include <stdexcept>
 
 using namespace Qt::StringLiterals;
-Q_DECLARE_METATYPE(ShownBox)
+Q_DECLARE_METATYPE(RecordedBox)
 Q_DECLARE_METATYPE(std::function<void()>)
 
 namespace {
@@ -34,20 +34,20 @@ namespace {
 const QString kPlaceholder = u"Всего сверел: 20***"_s;
 const QString kOpenError = u"Невозможно прочитать файл базы данных : %1\rРесурс недоступен или необходимо изменить пусть к файлу БД в настройках программы!"_s;
 
-ShownBox openErrorBox(const QString &path)
+RecordedBox openErrorBox(const QString &path)
 {
-    return {ShownBox::Error, u"Ошибка"_s, QString(kOpenError).replace(u"%1"_s, path)};
+    return {RecordedBox::Error, u"Ошибка"_s, QString(kOpenError).replace(u"%1"_s, path)};
 }
 
-ShownBox closedReport(const QString &dataSet)
+RecordedBox closedReport(const QString &dataSet)
 {
-    return {ShownBox::ErrorReport, {}, dataSet + u": Cannot perform this operation on a closed dataset."_s};
+    return {RecordedBox::ErrorReport, {}, dataSet + u": Cannot perform this operation on a closed dataset."_s};
 }
 
 QString countText(int count) { return u" Всего записей : "_s + QString::number(count); }
 
 // A stand-in for the engine's wording: any report that is not empty.
-const ShownBox kAnyReport{ShownBox::ErrorReport, {}, u"*"_s};
+const RecordedBox kAnyReport{RecordedBox::ErrorReport, {}, u"*"_s};
 
 } // namespace
 
@@ -74,11 +74,11 @@ private slots:
 private:
     void writeConfig(const QByteArray &bytes);
     void start();
-    void compareBoxes(const QList<ShownBox> &expected);
+    void compareBoxes(const QList<RecordedBox> &expected);
     QString panel(int index) const { return frm_Main->StatusBar1->panelText(index); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<RecordingBoxes> m_boxes;
+    std::unique_ptr<FakeMessageBoxes> m_boxes;
     QString m_config;
     QString m_db;
 };
@@ -87,7 +87,7 @@ void tst_MainWindow::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_boxes = std::make_unique<RecordingBoxes>();
+    m_boxes = std::make_unique<FakeMessageBoxes>();
     m_config = m_dir->filePath(u"morvel.INI"_s);
     m_db = m_dir->filePath(u"stock.mdb"_s);
     StockFile().addSample().write(m_db);
@@ -117,12 +117,12 @@ void tst_MainWindow::start()
 
 // Compares the boxes shown; a report expected as kAnyReport matches any
 // report with a text that obeys the full-stop rule.
-void tst_MainWindow::compareBoxes(const QList<ShownBox> &expected)
+void tst_MainWindow::compareBoxes(const QList<RecordedBox> &expected)
 {
-    QList<ShownBox> shown = m_boxes->shown;
+    QList<RecordedBox> shown = m_boxes->shown;
     QCOMPARE(shown.size(), expected.size());
     for (int i = 0; i < shown.size(); ++i) {
-        if (expected[i] == kAnyReport && shown[i].kind == ShownBox::ErrorReport) {
+        if (expected[i] == kAnyReport && shown[i].kind == RecordedBox::ErrorReport) {
             const QString text = shown[i].text;
             QVERIFY2(text.size() > 1 && text.back() <= u'.', qPrintable(text));
             continue;
@@ -137,49 +137,49 @@ void tst_MainWindow::startUp_data()
     QTest::addColumn<QString>("database");     // what the configured path names, relative to the test folder
     QTest::addColumn<QString>("databaseKind"); // "sample", "text", "lacking", "" (nothing there)
     QTest::addColumn<QString>("path");         // the path as read, "%1" the test folder
-    QTest::addColumn<QList<ShownBox>>("boxes");
+    QTest::addColumn<QList<RecordedBox>>("boxes");
     QTest::addColumn<int>("page");
     QTest::addColumn<QString>("count");
 
     const QString noPath;
     QTest::newRow("no configuration file")
         << QByteArray() << QString() << QString() << noPath
-        << QList<ShownBox>{openErrorBox(noPath), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
+        << QList<RecordedBox>{openErrorBox(noPath), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
     QTest::newRow("no key in the configuration")
         << QByteArray("[BD]\r\nPath=x\r\n[Other]\r\nPathToBD=x\r\n") << QString() << QString() << noPath
-        << QList<ShownBox>{openErrorBox(noPath), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
+        << QList<RecordedBox>{openErrorBox(noPath), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
     QTest::newRow("valid database")
         << QByteArray("[BD]\r\nPathToBD=%1/stock.mdb\r\n") << u"stock.mdb"_s << u"sample"_s << u"%1/stock.mdb"_s
-        << QList<ShownBox>{} << 0 << countText(3);
+        << QList<RecordedBox>{} << 0 << countText(3);
     QTest::newRow("quoted path with blanks")
         << QByteArray("[bd]\r\npathtobd =  \"%1/stock.mdb\"  \r\n") << u"stock.mdb"_s << u"sample"_s
-        << u"%1/stock.mdb"_s << QList<ShownBox>{} << 0 << countText(3);
+        << u"%1/stock.mdb"_s << QList<RecordedBox>{} << 0 << countText(3);
     QTest::newRow("Cyrillic path with spaces")
         << u"[BD]\nPathToBD=%1/Склад цеха/база  данных.mdb\n"_s.toUtf8() << u"Склад цеха/база  данных.mdb"_s
-        << u"sample"_s << u"%1/Склад цеха/база  данных.mdb"_s << QList<ShownBox>{} << 0 << countText(3);
+        << u"sample"_s << u"%1/Склад цеха/база  данных.mdb"_s << QList<RecordedBox>{} << 0 << countText(3);
     QTest::newRow("configuration written on Windows")
         << QByteArray("[BD]\r\nPathToBD=%1/\xD1\xEA\xEB\xE0\xE4.mdb\r\n")
-        << u"Склад.mdb"_s << u"sample"_s << u"%1/Склад.mdb"_s << QList<ShownBox>{} << 0 << countText(3);
+        << u"Склад.mdb"_s << u"sample"_s << u"%1/Склад.mdb"_s << QList<RecordedBox>{} << 0 << countText(3);
     // Names stored on Windows: "\\" as separator, another letter case.
     QTest::newRow("path in Windows spelling")
         << QByteArray("[BD]\r\nPathToBD=%1\\STOCK.MDB\r\n") << u"stock.mdb"_s << u"sample"_s
-        << u"%1\\STOCK.MDB"_s << QList<ShownBox>{} << 0 << countText(3);
+        << u"%1\\STOCK.MDB"_s << QList<RecordedBox>{} << 0 << countText(3);
     QTest::newRow("missing database file")
         << QByteArray("[BD]\r\nPathToBD=%1/gone.mdb\r\n") << QString() << QString() << u"%1/gone.mdb"_s
-        << QList<ShownBox>{openErrorBox(u"%1/gone.mdb"_s), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
+        << QList<RecordedBox>{openErrorBox(u"%1/gone.mdb"_s), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
     QTest::newRow("folder as the path")
         << QByteArray("[BD]\r\nPathToBD=%1\r\n") << QString() << QString() << u"%1"_s
-        << QList<ShownBox>{openErrorBox(u"%1"_s), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
+        << QList<RecordedBox>{openErrorBox(u"%1"_s), closedReport(u"dtset_Sverla"_s)} << 0 << kPlaceholder;
     // The rest of the first show is skipped: the debts page stays active.
     QTest::newRow("not a database")
         << QByteArray("[BD]\r\nPathToBD=%1/notes.mdb\r\n") << u"notes.mdb"_s << u"text"_s << u"%1/notes.mdb"_s
-        << QList<ShownBox>{kAnyReport} << 4 << kPlaceholder;
+        << QList<RecordedBox>{kAnyReport} << 4 << kPlaceholder;
     QTest::newRow("database lacking a table")
         << QByteArray("[BD]\r\nPathToBD=%1/old.mdb\r\n") << u"old.mdb"_s << u"lacking"_s << u"%1/old.mdb"_s
-        << QList<ShownBox>{kAnyReport} << 4 << kPlaceholder;
+        << QList<RecordedBox>{kAnyReport} << 4 << kPlaceholder;
     QTest::newRow("unreadable configuration")
         << QByteArray("fifo") << QString() << QString() << noPath
-        << QList<ShownBox>{{ShownBox::Plain, {}, u"#203 Невозможно прочитать файл конфигурации!"_s},
+        << QList<RecordedBox>{{RecordedBox::Plain, {}, u"#203 Невозможно прочитать файл конфигурации!"_s},
                            openErrorBox(noPath), closedReport(u"dtset_Sverla"_s)}
         << 0 << kPlaceholder;
 }
@@ -190,7 +190,7 @@ void tst_MainWindow::startUp()
     QFETCH(QString, database);
     QFETCH(QString, databaseKind);
     QFETCH(QString, path);
-    QFETCH(QList<ShownBox>, boxes);
+    QFETCH(QList<RecordedBox>, boxes);
     QFETCH(int, page);
     QFETCH(QString, count);
 
@@ -212,7 +212,7 @@ void tst_MainWindow::startUp()
     else if (!config.isEmpty())
         writeConfig(config.replace("%1", QFile::encodeName(folder)));
 
-    for (ShownBox &box : boxes)
+    for (RecordedBox &box : boxes)
         box.text.replace(u"%1"_s, folder);
     path.replace(u"%1"_s, folder);
 
@@ -449,7 +449,7 @@ void tst_MainWindow::uncaughtErrorsReported()
     object.fail = fail;
     QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
     QCoreApplication::sendPostedEvents(&object, QEvent::User);
-    compareBoxes({{ShownBox::ErrorReport, {}, report}});
+    compareBoxes({{RecordedBox::ErrorReport, {}, report}});
 
     bool delivered = false;
     QTimer::singleShot(0, [&] { delivered = true; });
