@@ -14,7 +14,7 @@ namespace db {
 struct Connection::Snapshot {
     std::shared_ptr<MdbFile> file;   // shared with results, which read memos from it
     std::unique_ptr<SqlStore> store;
-    QSet<QString> loaded;   // lower-case names of the tables copied into the store
+    QSet<QString> loaded;   // lower-case names of the tables the store serves
 };
 
 Connection::Connection(QObject *parent)
@@ -84,8 +84,8 @@ ResultTable Connection::execute(const QString &sql) const
 {
     if (!m_snapshot)
         throw Error(QStringLiteral("Operation is not allowed when the object is closed."));
-    // Tables are copied into the query engine when a query first names them,
-    // so tables no query uses cost nothing.
+    // A table is decoded and handed to the query engine when a query first
+    // names it, so tables no query uses cost nothing.
     ResultTable result;
     for (;;) {
         QString missing;
