@@ -179,6 +179,8 @@ SqlStore::SqlStore()
                  "PRAGMA page_size=65536; PRAGMA encoding='UTF-16le'; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
                  "PRAGMA temp_store=MEMORY; PRAGMA cache_size=-1000000;",
                  nullptr, nullptr, nullptr);
+    // ATTACH counts as read-only to SQLite but would create a file.
+    sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
     sqlite3_create_collation_v2(m_db, kCollation, SQLITE_UTF16_ALIGNED, nullptr, collate, nullptr);
     registerJetModule(m_db, &m_tables);
 }

@@ -78,6 +78,8 @@ private slots:
     void randomDamage();
     void longValueChainLoops();
     void fileUntouched();
+    void writingStatementsRefused_data();
+    void writingStatementsRefused();
 
 private:
     QTemporaryDir m_dir;
@@ -308,6 +310,39 @@ void tst_DamagedFiles::fileUntouched()
     }
     QCOMPARE(listing(dir.path()), before);
     QCOMPARE(testdb::readAll(path), m_stockBytes);
+}
+
+// The query engine runs any statement it is given, but none may change the
+// snapshot or create a file: each is refused with an error and the folder
+// stays as it was.
+void tst_DamagedFiles::writingStatementsRefused_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("attach a new file") << QStringLiteral("ATTACH DATABASE '%1' AS extra");
+    QTest::newRow("vacuum into a file") << QStringLiteral("VACUUM INTO '%1'");
+    QTest::newRow("create a table") << QStringLiteral("CREATE TABLE x(a)");
+    QTest::newRow("insert") << QStringLiteral("INSERT INTO Sverla(ID) VALUES (1)");
+}
+
+void tst_DamagedFiles::writingStatementsRefused()
+{
+    QFETCH(QString, sql);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("stock.mdb"));
+    QVERIFY(QFile::copy(m_stock, path));
+    const QStringList before = listing(dir.path());
+    db::Connection connection;
+    connection.setConnectionString(testdb::connectionStringFor(path));
+    connection.open();
+    connection.execute(QStringLiteral("SELECT ID FROM Sverla"));
+    try {
+        connection.execute(sql.arg(dir.filePath(QStringLiteral("copy.db"))));
+        QFAIL("the statement ran");
+    } catch (const db::Error &e) {
+        QVERIFY(!e.text().isEmpty());
+    }
+    QCOMPARE(listing(dir.path()), before);
+    QCOMPARE(connection.execute(QStringLiteral("SELECT ID FROM Sverla")).rowCount(), 60);
 }
 
 QTEST_GUILESS_MAIN(tst_DamagedFiles)
