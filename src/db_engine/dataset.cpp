@@ -306,10 +306,10 @@ void DataSet::setSort(const QString &keyList)
     const int currentTableRow = m_current >= 0 ? m_rows->order[m_current] : -1;
     emit aboutToReset();
     std::vector<int> &order = m_rows->order;
-    std::iota(order.begin(), order.end(), 0);
-    if (!keys.empty()) {
-        // Stable from the query's order: rows equal on every key keep that
-        // order, so a key list gives the same order whatever sort came before.
+    if (keys.empty()) {
+        std::iota(order.begin(), order.end(), 0);
+    } else {
+        // Stable: rows equal on every key keep their previous order.
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
             for (const Key &k : keys) {
                 const double x = (*k.values)[a], y = (*k.values)[b];
