@@ -4,8 +4,6 @@
 #include "result_table.h"
 #include "text_order.h"
 
-#include <QCollatorSortKey>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -229,8 +227,8 @@ QString DataSet::displayText(int row, int fieldIndex) const
 }
 
 // One number per row that orders the rows of a column as the database
-// orders its values: NULL first, text in the collation order (as ranks of
-// precomputed collation keys), booleans True before False as Access's -1/0.
+// orders its values: NULL first, text in the database's order (as ranks),
+// booleans True before False as Access's -1/0.
 const std::vector<double> &DataSet::sortKey(int column)
 {
     auto it = m_rows->sortKeys.find(column);
@@ -243,25 +241,27 @@ const std::vector<double> &DataSet::sortKey(int column)
     std::vector<double> key(std::size_t(n), -std::numeric_limits<double>::infinity());
     const bool isText = kind == ColumnKind::Text || kind == ColumnKind::Memo || kind == ColumnKind::Guid;
     if (isText) {
+        // Ranked by the comparison the queries' ORDER BY uses, so that a
+        // sort and a query put texts in the same order.
         std::vector<int> present;
-        std::vector<QCollatorSortKey> keys;
+        std::vector<QString> texts;
         present.reserve(std::size_t(n));
-        keys.reserve(std::size_t(n));
-        const QCollator &collator = textCollator();
+        texts.reserve(std::size_t(n));
         for (int r = 0; r < n; ++r) {
             if (t.isNull(r, column))
                 continue;
             present.push_back(r);
-            keys.push_back(collator.sortKey(t.value(r, column).toString()));
+            texts.push_back(t.value(r, column).toString());
         }
-        std::vector<int> byKey(present.size());
-        std::iota(byKey.begin(), byKey.end(), 0);
-        std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+        std::vector<int> byText(present.size());
+        std::iota(byText.begin(), byText.end(), 0);
+        std::sort(byText.begin(), byText.end(),
+                  [&](int a, int b) { return compareDatabaseText(texts[a], texts[b]) < 0; });
         double rank = 0;
-        for (std::size_t i = 0; i < byKey.size(); ++i) {
-            if (i > 0 && keys[byKey[i - 1]].compare(keys[byKey[i]]) != 0)
+        for (std::size_t i = 0; i < byText.size(); ++i) {
+            if (i > 0 && compareDatabaseText(texts[byText[i - 1]], texts[byText[i]]) != 0)
                 ++rank;
-            key[present[byKey[i]]] = rank;
+            key[present[byText[i]]] = rank;
         }
     } else {
         for (int r = 0; r < n; ++r) {

@@ -374,7 +374,7 @@ int compareRows(const JetTable &t, int column, int a, int b)
     case ColumnValues::Storage::Real:
         return (x.real > y.real) - (x.real < y.real);
     case ColumnValues::Storage::Text:
-        return compareText(t.text(x), t.text(y));
+        return compareDatabaseText(t.text(x), t.text(y));
     case ColumnValues::Storage::Bytes:
     case ColumnValues::Storage::Variant:
         break;
@@ -430,7 +430,7 @@ const std::vector<int> &JetTable::rowOrder(const QByteArray &terms) const
         case ColumnValues::Storage::Text: {
             std::vector<std::pair<QStringView, int>> keyed;
             gather(keyed, [&](const Cell &c, int row, auto &k) { k.emplace_back(text(c), row); return true; },
-                   [](QStringView x, QStringView y) { return compareText(x, y) < 0; });
+                   [](QStringView x, QStringView y) { return compareDatabaseText(x, y) < 0; });
             break;
         }
         case ColumnValues::Storage::Real: {

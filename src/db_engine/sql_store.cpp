@@ -19,7 +19,7 @@ constexpr char kCollation[] = "JETTEXT";
 
 int collate(void *, int n1, const void *s1, int n2, const void *s2)
 {
-    return compareText(QStringView(static_cast<const char16_t *>(s1), n1 / 2),
+    return compareDatabaseText(QStringView(static_cast<const char16_t *>(s1), n1 / 2),
                        QStringView(static_cast<const char16_t *>(s2), n2 / 2));
 }
 

@@ -153,6 +153,10 @@ void tst_DataSet::initTestCase()
     workers.addRow({null, s("Аистов")});
     workers.addRow({i(2), s("борисов")});
     workers.addRow({i(3), s("Васин")});   // unique IDs, one of them NULL
+    auto &codes = db.addTable("Codes", {{"ID", Type::Long}, {"Kod", Type::Text, 50}});
+    int id = 0;
+    for (const char *code : {"W-B", "WB", "R216-10", "W-", "W", "R216.34-06"})
+        codes.addRow({i(++id), s(code)});
     m_stock = testdb::write(db, m_dir.filePath(QStringLiteral("stock.mdb")));
 
     m_connection.setConnectionString(testdb::connectionStringFor(m_stock));
@@ -240,7 +244,8 @@ void tst_DataSet::debtsUnion()
 }
 
 // ORDER BY on text follows the database's order: NULL first, letter case
-// ignored, Latin before Cyrillic; a NULL ID does not stop a table loading.
+// ignored, Latin before Cyrillic, hyphens set aside; a NULL ID does not stop
+// a table loading.
 void tst_DataSet::textOrderInQueries()
 {
     const db::ResultTable r = m_connection.execute(QStringLiteral("SELECT Kod, ID FROM Sverla ORDER BY KOD, ID DESC;"));
@@ -248,6 +253,23 @@ void tst_DataSet::textOrderInQueries()
     for (int row = 0; row < r.rowCount(); ++row)
         codes << (r.value(row, 0).isNull() ? QStringLiteral("<null>") : r.value(row, 0).toString());
     QCOMPARE(codes, (QStringList{"<null>", "A-100", "b-200", "B-300", "c-7", "d-8", "а-5", "Яр-1"}));
+
+    // Hyphens are set aside, in queries and in sorts alike.
+    const QStringList wordOrder{"R216.34-06", "R216-10", "W", "W-", "WB", "W-B"};
+    const db::ResultTable ordered = m_connection.execute(QStringLiteral("SELECT Kod FROM Codes ORDER BY Kod"));
+    codes.clear();
+    for (int row = 0; row < ordered.rowCount(); ++row)
+        codes << ordered.value(row, 0).toString();
+    QCOMPARE(codes, wordOrder);
+    db::DataSet ds(QStringLiteral("dtset_Codes"), &m_connection);
+    ds.addField({QStringLiteral("Kod"), db::FieldKind::WideText, 50});
+    ds.setCommandText(QStringLiteral("SELECT Kod FROM Codes"));
+    ds.open();
+    ds.setSort(QStringLiteral("Kod"));
+    codes.clear();
+    for (int row = 0; row < ds.recordCount(); ++row)
+        codes << ds.displayText(row, 0);
+    QCOMPARE(codes, wordOrder);
 
     const db::ResultTable workers = m_connection.execute(QStringLiteral("SELECT ID, FIO FROM Workers ORDER BY FIO"));
     QCOMPARE(workers.rowCount(), 3);

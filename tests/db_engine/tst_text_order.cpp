@@ -12,6 +12,9 @@ private slots:
     void order();
     void quickPathAgreesWithCollator();
     void quickPathCharacterPairs();
+    void hyphensAndApostrophes_data();
+    void hyphensAndApostrophes();
+    void hyphensQuickPathAgreesWithCollator();
 };
 
 void tst_TextOrder::order_data()
@@ -82,6 +85,64 @@ void tst_TextOrder::quickPathCharacterPairs()
                     QFAIL(qPrintable(QStringLiteral("'%1' vs '%2': collator says %3").arg(a, b).arg(expected)));
             }
         }
+    }
+}
+
+// The database compares texts as if hyphens and apostrophes were not there;
+// of two texts equal without them, the one with fewer comes first.
+void tst_TextOrder::hyphensAndApostrophes_data()
+{
+    QTest::addColumn<QString>("less");
+    QTest::addColumn<QString>("greater");
+    QTest::newRow("hyphen set aside") << "WB" << "W-B";
+    QTest::newRow("before the next letter") << "W-" << "WB";
+    QTest::newRow("without it first") << "W" << "W-";
+    QTest::newRow("co-op beside coop") << "coop" << "co-op";
+    QTest::newRow("co-op before cork") << "co-op" << "cork";
+    QTest::newRow("apostrophe set aside") << "OConnor" << "O'Connor";
+    QTest::newRow("apostrophe before the next letter") << "O'Connor" << "Odell";
+    QTest::newRow("codes: the dot decides, not the hyphen") << "R216.34-06" << "R216-10";
+    QTest::newRow("Cyrillic codes") << "Т15К7" << "Т15-К8";
+    QTest::newRow("letter case still ignored") << "ab-c" << "AB-D";
+}
+
+void tst_TextOrder::hyphensAndApostrophes()
+{
+    QFETCH(QString, less);
+    QFETCH(QString, greater);
+    QVERIFY(db::compareDatabaseText(less, greater) < 0);
+    QVERIFY(db::compareDatabaseText(greater, less) > 0);
+    QCOMPARE(db::compareDatabaseText(greater.toUpper(), greater), 0);
+}
+
+// The same for the quick path that steps over hyphens and apostrophes: its
+// sign must match the collator's on the texts without them, then fewer of
+// them first, then the collator's on the whole texts.
+void tst_TextOrder::hyphensQuickPathAgreesWithCollator()
+{
+    const QString alphabet = QStringLiteral("aAbZ09 -'-'./,_éжЖяЁйЙ");
+    QRandomGenerator random(20240507);
+    auto word = [&] {
+        QString s;
+        for (int n = random.bounded(7); n > 0; --n)
+            s += alphabet.at(random.bounded(int(alphabet.size())));
+        return s;
+    };
+    auto sign = [](int v) { return (v > 0) - (v < 0); };
+    auto without = [](QString s) {
+        const qsizetype before = s.size();
+        s.remove(QLatin1Char('-')).remove(QLatin1Char('\''));
+        return std::pair{s, before - s.size()};
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const QString a = word(), b = word();
+        const auto [shortA, removedA] = without(a);
+        const auto [shortB, removedB] = without(b);
+        int expected = sign(db::textCollator().compare(shortA, shortB));
+        if (expected == 0)
+            expected = removedA != removedB ? (removedA < removedB ? -1 : 1) : sign(db::textCollator().compare(a, b));
+        if (sign(db::compareDatabaseText(a, b)) != expected)
+            QFAIL(qPrintable(QStringLiteral("'%1' vs '%2': expected %3").arg(a, b).arg(expected)));
     }
 }
 
