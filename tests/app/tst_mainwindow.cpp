@@ -73,6 +73,7 @@ private slots:
 
 private:
     void writeConfig(const QByteArray &bytes);
+    QString writeOtherStock() const;
     void start();
     void compareBoxes(const QList<RecordedBox> &expected);
     QString panel(int index) const { return frm_Main->StatusBar1->panelText(index); }
@@ -105,6 +106,18 @@ void tst_MainWindow::writeConfig(const QByteArray &bytes)
     QFile file(m_config);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+}
+
+// A second database beside the first: the sample stock with a fourth drill,
+// so the count tells which of the two is open.
+QString tst_MainWindow::writeOtherStock() const
+{
+    const QString other = m_dir->filePath(u"other.mdb"_s);
+    StockFile stock;
+    stock.addSample();
+    stock.add("Sverla", {{"ID", std::int64_t(4)}, {"ID_Firma", std::int64_t(1)}});
+    stock.write(other);
+    return other;
 }
 
 void tst_MainWindow::start()
@@ -323,11 +336,7 @@ void tst_MainWindow::newPathTakesEffectOnRefresh()
     writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
     start();
 
-    const QString other = m_dir->filePath(u"other.mdb"_s);
-    StockFile stock;
-    stock.addSample();
-    stock.add("Sverla", {{"ID", std::int64_t(4)}, {"ID_Firma", std::int64_t(1)}});
-    stock.write(other);
+    const QString other = writeOtherStock();
     writeConfig("[BD]\nPathToBD=" + QFile::encodeName(other) + "\n");
     QCOMPARE(panel(1), u"Файл БД :  "_s + m_db);
     QCOMPARE(DM->dtset_Sverla->recordCount(), 3);
@@ -370,11 +379,7 @@ void tst_MainWindow::pathDialogChangesNothingOpen()
 {
     writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
     start();
-    const QString other = m_dir->filePath(u"other.mdb"_s);
-    StockFile stock;
-    stock.addSample();
-    stock.add("Sverla", {{"ID", std::int64_t(4)}, {"ID_Firma", std::int64_t(1)}});
-    stock.write(other);
+    const QString other = writeOtherStock();
     bool wasModal = false;
     QTimer::singleShot(0, [&] {
         wasModal = QApplication::activeModalWidget() == frm_PathToBD;
