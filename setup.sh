@@ -9,7 +9,10 @@ packages=(
   mdbtools-dev                                # libmdb: reading .mdb files
   mdbtools                                    # mdb-ver, mdb-export...: the independent reader in tests
   libsqlite3-dev                              # the in-memory query engine
-  libjpeg62-turbo-dev                         # picture decoding
+  libjpeg62-turbo-dev                         # picture decoding: JPEG
+  qt6-svg-dev libemf2svg-dev                  # EMF pictures: libemf2svg writes SVG, QtSvg draws it
+  libwmf-dev fonts-urw-base35                 # WMF pictures: libwmf draws them (it needs the URW fonts)
+  libuemf-dev                                 # writes the EMF and WMF pictures of the demo and the tests
   xvfb xauth                                  # a real X display for screenshots
   fonts-liberation fonts-dejavu-core          # Arial-like sans-serif in place of MS Sans Serif
   time                                        # /usr/bin/time -v in benchmarks

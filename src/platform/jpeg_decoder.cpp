@@ -1,0 +1,143 @@
+// JPEG through libjpeg-turbo, decoded no larger than the view needs: the DCT
+// scaling (1/2, 1/4, 1/8) does most of the reduction far cheaper than
+// decoding the whole picture and scaling it afterwards.
+//
+// libjpeg reports errors by calling error_exit, which must not return. It
+// longjmps back into the two functions below that call setjmp; they and the
+// library frames in between hold only plain C data, so the jump skips no
+// destructor. Everything with a destructor lives in the caller.
+#include "picture_decoders.h"
+
+#include "picture_decoding.h"
+
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+namespace platform::decoders {
+
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+struct Session {
+    jpeg_decompress_struct info;
+    ErrorManager error;
+};
+
+[[noreturn]] void jumpBack(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<ErrorManager *>(info->err)->jump, 1);
+}
+
+// Warnings (a cut-short body, corrupt data the decoder stepped over) are
+// not errors: the picture shows what could be decoded.
+void ignoreMessage(j_common_ptr) {}
+
+// The largest 1/N scale whose output still covers `want`.
+unsigned scaleDenominator(unsigned width, unsigned height, int wantWidth, int wantHeight)
+{
+    if (wantWidth <= 0 || wantHeight <= 0)
+        return 1;
+    for (unsigned denom : {8u, 4u, 2u}) {
+        if ((width + denom - 1) / denom >= unsigned(wantWidth) && (height + denom - 1) / denom >= unsigned(wantHeight))
+            return denom;
+    }
+    return 1;
+}
+
+// Reads the header and starts decompression at the scale that covers the
+// view. Returns 0, or libjpeg's message number when it failed.
+int start(Session *s, const unsigned char *data, unsigned long size, int viewWidth, int viewHeight)
+{
+    if (setjmp(s->error.jump))
+        return s->error.pub.msg_code;
+    jpeg_mem_src(&s->info, data, size);
+    jpeg_read_header(&s->info, TRUE);
+    const bool cmyk = s->info.jpeg_color_space == JCS_CMYK || s->info.jpeg_color_space == JCS_YCCK;
+    s->info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+    // The size the picture is drawn at in the view, proportions kept.
+    int wantWidth = 0, wantHeight = 0;
+    if (viewWidth > 0 && viewHeight > 0 && s->info.image_width > 0 && s->info.image_height > 0) {
+        const double sx = double(viewWidth) / s->info.image_width;
+        const double sy = double(viewHeight) / s->info.image_height;
+        const double k = sx < sy ? sx : sy;
+        wantWidth = int(s->info.image_width * k);
+        wantHeight = int(s->info.image_height * k);
+    }
+    s->info.scale_num = 1;
+    s->info.scale_denom = scaleDenominator(s->info.image_width, s->info.image_height, wantWidth, wantHeight);
+    jpeg_start_decompress(&s->info);
+    return 0;
+}
+
+// Decodes rows into `pixels` until the end or an error; returns the number
+// of rows written.
+JDIMENSION readRows(Session *s, unsigned char *pixels, qsizetype bytesPerLine)
+{
+    volatile JDIMENSION done = 0;
+    if (setjmp(s->error.jump))
+        return done;
+    while (s->info.output_scanline < s->info.output_height) {
+        JSAMPROW row = pixels + qsizetype(s->info.output_scanline) * bytesPerLine;
+        if (jpeg_read_scanlines(&s->info, &row, 1) != 1)
+            break;
+        done = s->info.output_scanline;
+    }
+    return done;
+}
+
+// Adobe writes CMYK JPEGs inverted (0 is full ink); that is what turns up.
+void cmykToRgb(QImage &image, bool inverted)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<uchar *>(image.scanLine(y));
+        auto *out = reinterpret_cast<QRgb *>(line);
+        for (int x = 0; x < image.width(); ++x) {
+            int c = line[4 * x], m = line[4 * x + 1], yl = line[4 * x + 2], k = line[4 * x + 3];
+            if (!inverted) {
+                c = 255 - c; m = 255 - m; yl = 255 - yl; k = 255 - k;
+            }
+            out[x] = qRgb(c * k / 255, m * k / 255, yl * k / 255);
+        }
+    }
+}
+
+struct SessionGuard {
+    Session &s;
+    ~SessionGuard() { jpeg_destroy_decompress(&s.info); }
+};
+
+} // namespace
+
+QImage jpeg(const QByteArray &bytes, const QSize &deviceSize)
+{
+    Session s{};
+    s.info.err = jpeg_std_error(&s.error.pub);
+    s.error.pub.error_exit = jumpBack;
+    s.error.pub.output_message = ignoreMessage;
+    jpeg_create_decompress(&s.info);
+    SessionGuard guard{s};
+
+    const int failure = start(&s, reinterpret_cast<const unsigned char *>(bytes.constData()),
+                              static_cast<unsigned long>(bytes.size()), deviceSize.width(), deviceSize.height());
+    if (failure)
+        throw PictureError(QStringLiteral("JPEG error #%1").arg(failure));
+
+    QImage image(int(s.info.output_width), int(s.info.output_height), QImage::Format_RGB32);
+    if (image.isNull())
+        throw PictureError(QStringLiteral("Not enough memory for a %1 x %2 picture")
+                               .arg(s.info.output_width).arg(s.info.output_height));
+    // Rows a damaged body never reaches stay a neutral grey.
+    image.fill(QColor(128, 128, 128));
+    readRows(&s, image.bits(), image.bytesPerLine());
+    if (s.info.out_color_space == JCS_CMYK)
+        cmykToRgb(image, s.info.saw_Adobe_marker);
+    return reduced(image, deviceSize);
+}
+
+} // namespace platform::decoders

@@ -1,0 +1,192 @@
+// Windows metafiles are drawings, not pixels: each is drawn afresh at the
+// size the view shows it, so it stays sharp at any screen scale.
+//   EMF: libemf2svg turns the records into SVG, which QtSvg draws.
+//   WMF: libwmf draws the records itself (its raster device). Its SVG
+//        device would round every colour to the nearest named SVG colour,
+//        so the raster device draws at twice the size instead, and the
+//        smooth reduction stands in for the anti-aliasing it lacks.
+//        libwmf is loaded on first use with its own symbols bound first:
+//        libuemf (under libemf2svg) exports a wmf_free of its own, which
+//        would otherwise answer libwmf's calls and corrupt its memory.
+#include "picture_decoders.h"
+
+#include "picture_decoding.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <emf2svg.h>
+extern "C" {
+#include <libwmf/api.h>
+#include <libwmf/gd.h>
+}
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace platform::decoders {
+
+namespace {
+
+// Without a view to fit, a metafile is drawn at its own size, but no larger
+// than this on either side.
+constexpr int kLargestSide = 2048;
+
+QSize drawingSize(const QSize &natural, const QSize &deviceSize)
+{
+    if (!deviceSize.isEmpty())
+        return fittedSize(natural, deviceSize);
+    if (natural.width() > kLargestSide || natural.height() > kLargestSide)
+        return fittedSize(natural, QSize(kLargestSide, kLargestSide));
+    return natural;
+}
+
+QImage transparentCanvas(const QSize &size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        throw PictureError(QStringLiteral("Not enough memory for a %1 x %2 picture").arg(size.width()).arg(size.height()));
+    image.fill(Qt::transparent);
+    return image;
+}
+
+// The libwmf entry points used here, from the library loaded apart.
+struct WmfLibrary {
+    decltype(&wmf_api_create) apiCreate = nullptr;
+    decltype(&wmf_api_destroy) apiDestroy = nullptr;
+    decltype(&wmf_mem_open) memOpen = nullptr;
+    decltype(&wmf_mem_close) memClose = nullptr;
+    decltype(&wmf_scan) scan = nullptr;
+    decltype(&wmf_display_size) displaySize = nullptr;
+    decltype(&wmf_play) play = nullptr;
+    decltype(&wmf_gd_function) gdFunction = nullptr;
+
+    bool loaded() const
+    {
+        return apiCreate && apiDestroy && memOpen && memClose && scan && displaySize && play && gdFunction;
+    }
+};
+
+template<typename Function>
+void bind(void *handle, Function &function, const char *name)
+{
+    function = reinterpret_cast<Function>(dlsym(handle, name));
+}
+
+// Loaded once and kept for the life of the process.
+const WmfLibrary &wmfLibrary()
+{
+    static const WmfLibrary library = [] {
+        WmfLibrary l;
+        void *handle = dlopen("libwmf-0.2.so.7", RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND);
+        if (!handle)
+            return l;
+        bind(handle, l.apiCreate, "wmf_api_create");
+        bind(handle, l.apiDestroy, "wmf_api_destroy");
+        bind(handle, l.memOpen, "wmf_mem_open");
+        bind(handle, l.memClose, "wmf_mem_close");
+        bind(handle, l.scan, "wmf_scan");
+        bind(handle, l.displaySize, "wmf_display_size");
+        bind(handle, l.play, "wmf_play");
+        bind(handle, l.gdFunction, "wmf_gd_function");
+        return l;
+    }();
+    return library;
+}
+
+struct WmfApi {
+    const WmfLibrary &lib;
+    wmfAPI *api = nullptr;
+    bool opened = false;
+    ~WmfApi()
+    {
+        if (opened)
+            lib.memClose(api);
+        if (api)
+            lib.apiDestroy(api);
+    }
+};
+
+int appendTo(void *context, char *data, int length)
+{
+    static_cast<std::string *>(context)->append(data, std::size_t(length));
+    return length;
+}
+
+[[noreturn]] void wmfFailed()
+{
+    throw PictureError(QStringLiteral("Windows metafile (WMF) is not valid"));
+}
+
+} // namespace
+
+QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize)
+{
+    // The converter takes a writable buffer.
+    QByteArray contents = bytes;
+    generatorOptions options{};
+    char noNamespace[] = "";
+    options.nameSpace = noNamespace;
+    options.emfplus = true;
+    options.svgDelimiter = true;
+    char *svg = nullptr;
+    std::size_t svgLength = 0;
+    const int converted = emf2svg(contents.data(), std::size_t(contents.size()), &svg, &svgLength, &options);
+    const std::unique_ptr<char, decltype(&std::free)> owner(svg, &std::free);
+    if (converted != 1 || !svg || svgLength == 0)
+        throw PictureError(QStringLiteral("Enhanced metafile (EMF) is not valid"));
+
+    QSvgRenderer renderer(QByteArray(svg, qsizetype(svgLength)));
+    if (!renderer.isValid() || renderer.defaultSize().isEmpty())
+        throw PictureError(QStringLiteral("Enhanced metafile (EMF) is not valid"));
+    QImage image = transparentCanvas(drawingSize(renderer.defaultSize(), deviceSize));
+    QPainter painter(&image);
+    renderer.render(&painter, QRectF(QPointF(0, 0), image.size()));
+    return image;
+}
+
+QImage windowsMetafile(const QByteArray &bytes, const QSize &deviceSize)
+{
+    const WmfLibrary &lib = wmfLibrary();
+    if (!lib.loaded())
+        throw PictureError(QStringLiteral("Windows metafiles cannot be drawn: libwmf-0.2.so.7 is missing"));
+    QByteArray contents = bytes;
+    WmfApi wmf{lib};
+    wmfAPI_Options options{};
+    options.function = lib.gdFunction;
+    const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+    if (lib.apiCreate(&wmf.api, flags, &options) != wmf_E_None)
+        throw PictureError(QStringLiteral("Windows metafiles cannot be drawn: the WMF library did not start"));
+    if (lib.memOpen(wmf.api, reinterpret_cast<unsigned char *>(contents.data()), long(contents.size())) != wmf_E_None)
+        wmfFailed();
+    wmf.opened = true;
+    wmfD_Rect bbox{};
+    if (lib.scan(wmf.api, 0, &bbox) != wmf_E_None)
+        wmfFailed();
+    unsigned int width = 0, height = 0;
+    if (lib.displaySize(wmf.api, &width, &height, 96, 96) != wmf_E_None || width == 0 || height == 0)
+        wmfFailed();
+    const QSize size = drawingSize(QSize(int(qMin(width, 1u << 20)), int(qMin(height, 1u << 20))), deviceSize);
+
+    std::string png;
+    wmf_gd_t *device = WMF_GD_GetData(wmf.api);
+    device->type = wmf_gd_png;
+    device->bbox = bbox;
+    device->width = unsigned(size.width()) * 2;
+    device->height = unsigned(size.height()) * 2;
+    device->flags |= WMF_GD_OUTPUT_MEMORY | WMF_GD_OWN_BUFFER;
+    device->sink.context = &png;
+    device->sink.function = appendTo;
+    if (lib.play(wmf.api, 0, &bbox) != wmf_E_None)
+        wmfFailed();
+
+    const QImage drawn = QImage::fromData(reinterpret_cast<const uchar *>(png.data()), int(png.size()), "PNG");
+    if (drawn.isNull())
+        wmfFailed();
+    return drawn.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace platform::decoders

@@ -1,0 +1,25 @@
+// One decoder per picture format, behind decodePicture(). Each throws
+// PictureError with its own text.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+
+namespace platform::decoders {
+
+QImage jpeg(const QByteArray &bytes, const QSize &deviceSize);
+QImage bitmap(const QByteArray &bytes, const QSize &deviceSize);
+QImage icon(const QByteArray &bytes, const QSize &deviceSize);
+QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize);
+QImage windowsMetafile(const QByteArray &bytes, const QSize &deviceSize);
+
+} // namespace platform::decoders
+
+namespace platform::decoders {
+
+// `image` smoothly reduced to fit `deviceSize`; unchanged when it already
+// fits (the view enlarges small pictures itself).
+QImage reduced(const QImage &image, const QSize &deviceSize);
+
+} // namespace platform::decoders

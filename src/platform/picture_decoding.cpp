@@ -1,0 +1,56 @@
+#include "picture_decoding.h"
+
+#include "picture_decoders.h"
+
+namespace platform {
+
+QSize fittedSize(const QSize &natural, const QSize &view)
+{
+    if (natural.isEmpty() || view.isEmpty())
+        return natural;
+    return natural.scaled(view, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+namespace {
+
+const char *const kExtensions[] = {"jpg", "jpeg", "bmp", "ico", "emf", "wmf"};
+
+} // namespace
+
+void checkPictureExtension(const QString &extension)
+{
+    for (const char *known : kExtensions) {
+        if (extension.compare(QLatin1StringView(known), Qt::CaseInsensitive) == 0)
+            return;
+    }
+    throw PictureError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+}
+
+QImage decodePicture(const QByteArray &bytes, const QString &extension, const QSize &deviceSize)
+{
+    checkPictureExtension(extension);
+    const QString ext = extension.toLower();
+    if (ext == u"jpg" || ext == u"jpeg")
+        return decoders::jpeg(bytes, deviceSize);
+    if (ext == u"bmp")
+        return decoders::bitmap(bytes, deviceSize);
+    if (ext == u"ico")
+        return decoders::icon(bytes, deviceSize);
+    if (ext == u"emf")
+        return decoders::enhancedMetafile(bytes, deviceSize);
+    return decoders::windowsMetafile(bytes, deviceSize);
+}
+
+} // namespace platform
+
+namespace platform::decoders {
+
+QImage reduced(const QImage &image, const QSize &deviceSize)
+{
+    const QSize fitted = fittedSize(image.size(), deviceSize);
+    if (fitted.width() >= image.width() || fitted.height() >= image.height())
+        return image;
+    return image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace platform::decoders

@@ -1,0 +1,38 @@
+// Turns the bytes of a picture file into an image for a view. Reading and
+// finding the file are the caller's business; this only decodes.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <stdexcept>
+
+namespace platform {
+
+// A picture that cannot be decoded; what() is the text the user is shown.
+class PictureError : public std::runtime_error {
+public:
+    explicit PictureError(const QString &text) : std::runtime_error(text.toStdString()) {}
+};
+
+// Decodes `bytes` by `extension` (without the dot, any letter case): "jpg",
+// "jpeg", "bmp", "ico", "emf" or "wmf". The result fits `deviceSize` (device
+// pixels, proportions kept) where the format lets it be made smaller or
+// drawn sharp at that size; an empty `deviceSize` asks for the natural size.
+// Throws PictureError: "Unknown picture file extension (.%s)" for any other
+// extension, "JPEG error #%d" with libjpeg's message number when a JPEG's
+// header cannot be read, and a plain description for the other formats.
+// A JPEG whose body is cut short or damaged gives what could be decoded.
+QImage decodePicture(const QByteArray &bytes, const QString &extension, const QSize &deviceSize);
+
+// Throws the unknown-extension PictureError unless decodePicture() takes
+// `extension`.
+void checkPictureExtension(const QString &extension);
+
+// The size at which a picture of `natural` size fills `view`, proportions
+// kept; `natural` itself when either is empty.
+QSize fittedSize(const QSize &natural, const QSize &view);
+
+} // namespace platform
