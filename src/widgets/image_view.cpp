@@ -7,13 +7,13 @@ ImageView::ImageView(QWidget *parent) : QWidget(parent) {}
 void ImageView::setPicture(const QImage &image)
 {
     m_image = image;
+    m_scaled = QImage();
     update();
 }
 
 void ImageView::clearPicture()
 {
-    m_image = QImage();
-    update();
+    setPicture(QImage());
 }
 
 QRect ImageView::pictureRect() const
@@ -29,7 +29,16 @@ void ImageView::paintEvent(QPaintEvent *)
     const QRect target = pictureRect();
     if (target.isEmpty())
         return;
+    const qreal ratio = devicePixelRatioF();
+    const QSize deviceSize = (QSizeF(target.size()) * ratio).toSize();
+    if (m_scaled.isNull() || m_scaled.size() != deviceSize || m_scaled.devicePixelRatio() != ratio) {
+        m_scaled = m_image.size() == deviceSize
+            ? m_image
+            : m_image.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_scaled.setDevicePixelRatio(ratio);
+    }
     QPainter p(this);
+    // Only a rounding difference is left to scale.
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(target, m_image);
+    p.drawImage(QRectF(target), m_scaled);
 }

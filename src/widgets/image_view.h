@@ -1,6 +1,11 @@
 // ImageView: shows a picture scaled to the largest size that fits inside the
 // view with its proportions kept (small pictures are enlarged too), centred;
 // the rest of the view is transparent. Starts visible and empty.
+//
+// The picture is drawn in device pixels: on a screen scaled by 2 a picture
+// of twice the view's size shows all its detail. The scaled copy is kept
+// until the picture, the view's size or the screen's scale changes, so a
+// repaint costs a plain copy.
 #pragma once
 
 #include <QImage>
@@ -24,4 +29,5 @@ protected:
 
 private:
     QImage m_image;
+    QImage m_scaled;  // m_image at pictureRect()'s size in device pixels
 };
