@@ -1,11 +1,20 @@
 #include "DM_Unit.h"
 
 #include "connection.h"
+#include "error_report.h"
+#include "frm_Main_Unit.h"
+#include "image_view.h"
+#include "picture_file.h"
 #include "data_source.h"
 #include "dataset.h"
 #include "field.h"
 #include "file_lookup.h"
 
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPalette>
+
+#include <algorithm>
 #include <iterator>
 
 using namespace Qt::StringLiterals;
@@ -264,10 +273,112 @@ db::DataSource *TDM::dataSourceByName(const QString &name) const
     return nullptr;
 }
 
-// The bound edits and memos follow a record change through their own data
-// links; these handlers add nothing to that.
-void TDM::dtset_SverlaAfterScroll(db::DataSet *) {}
-void TDM::dtset_FrezyAfterScroll(db::DataSet *) {}
-void TDM::dtset_DerjAfterScroll(db::DataSet *) {}
-void TDM::dtset_PlastAfterScroll(db::DataSet *) {}
-void TDM::dtset_DolgiAfterScroll(db::DataSet *) {}
+namespace {
+
+ImageView *pictureView(TDM::PictureTarget target)
+{
+    switch (target) {
+    case 1: return frm_Main->im_PicSv;
+    case 2: return frm_Main->im_PicFreza;
+    case 3: return frm_Main->im_Pic_Derj;
+    case 4: return frm_Main->im_Plastina;
+    case 5: return frm_Main->im_PicDolg_Instr;
+    case 6: return frm_Main->im_PicDolg_Operator;
+    default: return nullptr;
+    }
+}
+
+// The database path up to and including its last separator: "\" or the
+// drive colon of a Windows path, or "/" of a path on this system. Empty
+// when there is none: the pictures are then looked up from the current
+// folder, as the database is.
+QString folderPart(const QString &path)
+{
+    const qsizetype end = std::max({path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'), path.lastIndexOf(u':')});
+    return path.left(end + 1);
+}
+
+// Red when nothing of that kind is left, else the window background.
+void paintStock(QLineEdit *edit, const db::Field *quantity)
+{
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, quantity->asInteger() < 1 ? QColor(0xFF, 0, 0)
+                                                                : QGuiApplication::palette().color(QPalette::Base));
+    edit->setPalette(palette);
+}
+
+} // namespace
+
+void TDM::ShowPicture(const QString &name, PictureTarget target)
+{
+    if (!frm_Main || frm_Main->mm_StopPic->isChecked())
+        return;
+    ImageView *view = pictureView(target);
+    if (!view)
+        return;
+    const QString picture = folderPart(frm_Main->FPathToBD) + u"Images\\Instrument\\"_s + name;
+    const QString fallback = frm_Main->FAppDir + u"Images\\NoFoto\\null_img_1.jpg"_s;
+    QString chosen;
+    if (platform::fileExists(picture))
+        chosen = picture;
+    else if (platform::fileExists(fallback))
+        chosen = fallback;
+    if (chosen.isEmpty()) {
+        view->setVisible(false);
+        return;
+    }
+    loadPicture(view, chosen);
+    view->setVisible(true);
+}
+
+void TDM::showPictureReporting(const QString &name, PictureTarget target)
+{
+    runReportingErrors([&] { ShowPicture(name, target); });
+}
+
+// Without a main window (the data module alone, as the open benchmark and
+// the data module's tests use it) there is no panel to fill.
+void TDM::dtset_SverlaAfterScroll(db::DataSet *)
+{
+    if (!frm_Main)
+        return;
+    showPictureReporting(dtset_SverlaPikcher->asString(), 1);
+    paintStock(frm_Main->dbed_SV_K_vo_NEW, dtset_SverlaK_vo_New);
+    paintStock(frm_Main->dbed_SV_K_vo_BU, dtset_SverlaK_vo_BU);
+}
+
+void TDM::dtset_FrezyAfterScroll(db::DataSet *)
+{
+    if (!frm_Main)
+        return;
+    showPictureReporting(dtset_FrezyPikcher->asString(), 2);
+    paintStock(frm_Main->dbed_FR_K_vo_NEW, dtset_FrezyK_vo_New);
+    paintStock(frm_Main->dbed_FR_K_vo_BU, dtset_FrezyK_vo_BU);
+}
+
+void TDM::dtset_DerjAfterScroll(db::DataSet *)
+{
+    if (!frm_Main)
+        return;
+    showPictureReporting(dtset_DerjPikcher->asString(), 3);
+    paintStock(frm_Main->dbed_DRJ_K_vo_NEW, dtset_DerjK_vo_NEW);
+    paintStock(frm_Main->dbed_DRJ_K_vo_BU, dtset_DerjK_vo_BU);
+}
+
+void TDM::dtset_PlastAfterScroll(db::DataSet *)
+{
+    if (!frm_Main)
+        return;
+    showPictureReporting(dtset_PlastPikcher->asString(), 4);
+    paintStock(frm_Main->dbed_PL_K_vo_NEW, dtset_PlastK_vo_NEW);
+    paintStock(frm_Main->dbed_PL_K_vo_BU, dtset_PlastK_vo_BU);
+}
+
+void TDM::dtset_DolgiAfterScroll(db::DataSet *)
+{
+    if (!frm_Main)
+        return;
+    showPictureReporting(dtset_DolgiPikcher->asString(), 5);
+    showPictureReporting(dtset_DolgiFoto->asString(), 6);
+    frm_Main->ed_Dolg_Tp_Instr->setText(dtset_DolgiInstr_is_BU->asBoolean() ? u"БУ"_s : u"НОВЫЙ"_s);
+}

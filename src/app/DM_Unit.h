@@ -29,6 +29,20 @@ public:
     // when there is none. Forms resolve their bindings through it.
     db::DataSource *dataSourceByName(const QString &name) const;
 
+    // Which image view of the main window a picture goes to: 1 drills,
+    // 2 milling cutters, 3 insert holders, 4 inserts, 5 the lent tool and
+    // 6 the worker on the debts page. Any other code selects no view.
+    using PictureTarget = unsigned;
+
+    // Loads the picture `name` from "Images\Instrument\" beside the database
+    // (the folder part of frm_Main->FPathToBD, read anew every time) into the
+    // target view, or the fallback "null_img_1.jpg" from "Images\NoFoto\"
+    // beside the executable, and shows the view; hides it when neither file
+    // exists. Does nothing while pictures are switched off (mm_StopPic).
+    // Throws platform::PictureError when the chosen file cannot be decoded;
+    // the view then keeps its picture and visibility.
+    void ShowPicture(const QString &name, PictureTarget target);
+
     db::Connection *ADOConnection1;
 
     db::DataSet *dtset_Sverla;
@@ -126,9 +140,17 @@ public:
     db::Field *dtset_DolgiID_Instr;
     db::Field *dtset_DolgiID_People;
 
+private:
+    // ShowPicture with its error shown in the default error report.
+    void showPictureReporting(const QString &name, PictureTarget target);
+
 public slots:
     // Run whenever a data set's current record changes; they fill the
-    // pages' detail panels.
+    // pages' detail panels: the picture (and on the debts page the worker's
+    // photo and whether the tool was new or used) and, on the tool pages,
+    // the stock edits red below 1. A picture that cannot be loaded is shown
+    // in the default error report and the handler goes on, so the rest of
+    // the panel still follows the record.
     void dtset_SverlaAfterScroll(db::DataSet *DataSet);
     void dtset_FrezyAfterScroll(db::DataSet *DataSet);
     void dtset_DerjAfterScroll(db::DataSet *DataSet);

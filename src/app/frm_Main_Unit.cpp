@@ -8,9 +8,11 @@
 #include "form_setup.h"
 #include "frm_PathToBD_Unit.h"
 #include "message_box.h"
+#include "picture_file.h"
 #include "private_profile.h"
 
 #include "db_grid.h"
+#include "image_view.h"
 #include "status_bar.h"
 
 #include <QAbstractButton>
@@ -236,9 +238,22 @@ void Tfrm_Main::mm_PathToBDClick()
     frm_PathToBD->exec();
 }
 
-// The detail panels load no pictures, so there is nothing to switch off; the
-// item only flips its check mark.
-void Tfrm_Main::mm_StopPicClick() {}
+// Runs after the item has flipped its check mark. Switching pictures off
+// shows "null_img_2.jpg" in the drills view only; the other views keep their
+// last pictures. Switching them on again changes nothing until each page's
+// next record change.
+void Tfrm_Main::mm_StopPicClick()
+{
+    if (!mm_StopPic->isChecked())
+        return;
+    const QString path = FAppDir + u"Images\\NoFoto\\null_img_2.jpg"_s;
+    if (platform::fileExists(path)) {
+        loadPicture(im_PicSv, path);
+        im_PicSv->setVisible(true);
+    } else {
+        im_PicSv->setVisible(false);
+    }
+}
 
 // The grids keep their query's order: a click on a title changes nothing.
 void Tfrm_Main::dbgr_SverloTitleClick(int) {}
