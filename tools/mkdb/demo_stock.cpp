@@ -10,10 +10,17 @@
 //   Plastinyi row 2 "PLAST_1.JPG"           file plast_1.jpg
 //   People  2      "Smirnov.JPG"            file smirnov.jpg
 //   People  8      "Foto\fedorov.jpg"        file Foto/fedorov.jpg
+//   Sverla  family 6 "Sverla\SVERLO_6.ICO"  file Sverla/sverlo_6.ico
+//   Derj_Plast       "DERJ_4.WMF"            file derj_4.wmf
+// Every kind of picture file is there: JPEG (three of them 4000 x 3000
+// photos: sverlo_4_foto, freza_1_foto, derj_1_foto), BMP (sverlo_3,
+// freza_6), ICO (sverlo_6, plast_2), EMF (freza_3, plast_4) and WMF
+// (derj_4, plast_5).
 // Names whose file is missing: "sverlo_staroe.jpg", "freza_skan.jpg",
 // "derj_nov.jpg", "plast_net.jpg", "morozov_2019.jpg".
 #include "stock_schema.h"
 
+#include "metafiles.h"
 #include "pictures.h"
 
 #include <filesystem>
@@ -165,8 +172,10 @@ void addDrills(jetdb::Table &t, const std::map<int, int> &lent, Sequence &seq)
             ++i;
             std::string code = f.code;
             code.replace(code.find("%s"), 2, decimal(d));
-            std::string picture = "sverlo_" + std::to_string(f.picture) + ".jpg";
-            Value pik = picture;
+            Value pik = f.picture == 3   ? std::string("sverlo_3.bmp")
+                        : f.picture == 4 ? std::string("sverlo_4_foto.jpg")
+                        : f.picture == 6 ? std::string("Sverla\\SVERLO_6.ICO")
+                                         : "sverlo_" + std::to_string(f.picture) + ".jpg";
             if (i == 3) pik = text("Sverlo_10.JPG");
             if (i == 5) pik = text("Sverla\\sverlo_kh.jpg");
             if (i == 7) pik = Null{};
@@ -208,7 +217,10 @@ void addCutters(jetdb::Table &t, const std::map<int, int> &lent, Sequence &seq)
             std::string fas = f.fas;
             if (auto at = fas.find("%s"); at != std::string::npos)
                 fas.replace(at, 2, decimal(d / 2));
-            Value pik = std::string("freza_" + std::to_string(f.picture) + ".jpg");
+            Value pik = f.picture == 1   ? std::string("freza_1_foto.jpg")
+                        : f.picture == 3 ? std::string("freza_3.emf")
+                        : f.picture == 6 ? std::string("freza_6.bmp")
+                                         : "freza_" + std::to_string(f.picture) + ".jpg";
             if (i == 4) pik = text("FREZA_2.jpg");
             if (i == 6) pik = text("Frezy\\freza_tor.jpg");
             if (i == 7) pik = Null{};
@@ -252,7 +264,10 @@ void addHolders(jetdb::Table &t, const std::map<int, int> &lent, Sequence &seq)
     int i = 0;
     for (const Item &item : items) {
         ++i;
-        Value pik = std::string("derj_" + std::to_string(1 + i % 5) + ".jpg");
+        const int picture = 1 + i % 5;
+        Value pik = picture == 1   ? std::string("derj_1_foto.jpg")
+                    : picture == 4 ? std::string("DERJ_4.WMF")
+                                   : "derj_" + std::to_string(picture) + ".jpg";
         if (i == 5) pik = Null{};
         if (i == 8) pik = text("derj_nov.jpg");
         if (i == 9) pik = text("");
@@ -290,7 +305,8 @@ void addInserts(jetdb::Table &t, const std::map<int, int> &lent, Sequence &seq)
     for (const Family &f : families) {
         for (const char *const *code = f.codes; *code; ++code) {
             ++i;
-            Value pik = std::string("plast_" + std::to_string(1 + f.shape) + ".jpg");
+            static const char *const kinds[] = {".jpg", ".ico", ".jpg", ".emf", ".wmf"};
+            Value pik = "plast_" + std::to_string(1 + f.shape) + kinds[f.shape];
             if (i == 2) pik = text("PLAST_1.JPG");
             if (i == 6) pik = Null{};
             if (i == 14) pik = text("plast_net.jpg");
@@ -336,18 +352,35 @@ std::vector<Debt> debts()
 void writePictures(const std::string &dir)
 {
     namespace pic = pictures;
+    namespace mf = metafiles;
     const std::string base = dir + "/Images/Instrument/";
-    for (int v = 1; v <= 8; ++v)
+    const QSize photoSize(4000, 3000);
+    // Icons are small and square.
+    const auto icon = [](const QImage &sketch) {
+        return sketch.copy(40, 0, 240, 240).scaled(128, 128, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    };
+    for (int v : {1, 2, 5, 7, 8})
         pic::save(pic::tool(pic::Tool::Drill, v), base + "sverlo_" + std::to_string(v) + ".jpg");
+    pic::save(pic::tool(pic::Tool::Drill, 3), base + "sverlo_3.bmp");
+    pic::save(pic::photo(pic::Tool::Drill, 4, photoSize, 4), base + "sverlo_4_foto.jpg", 92);
+    pic::save(icon(pic::tool(pic::Tool::Drill, 6)), base + "Sverla/sverlo_6.ico");
     pic::save(pic::tool(pic::Tool::Drill, 9), base + "sverlo_10.jpg");
     pic::save(pic::tool(pic::Tool::Drill, 2), base + "Sverla/sverlo_kh.jpg");
-    for (int v = 1; v <= 7; ++v)
+    for (int v : {2, 4, 5, 7})
         pic::save(pic::tool(pic::Tool::Cutter, v), base + "freza_" + std::to_string(v) + ".jpg");
+    pic::save(pic::photo(pic::Tool::Cutter, 1, photoSize, 1), base + "freza_1_foto.jpg", 92);
+    mf::writeEmf(mf::toolSketch(0), base + "freza_3.emf");
+    pic::save(pic::tool(pic::Tool::Cutter, 6), base + "freza_6.bmp");
     pic::save(pic::tool(pic::Tool::Cutter, 8), base + "Frezy/freza_tor.jpg");
-    for (int v = 1; v <= 5; ++v)
+    pic::save(pic::photo(pic::Tool::Holder, 1, photoSize, 11), base + "derj_1_foto.jpg", 92);
+    for (int v : {2, 3, 5})
         pic::save(pic::tool(pic::Tool::Holder, v), base + "derj_" + std::to_string(v) + ".jpg");
-    for (int v = 1; v <= 5; ++v)
+    mf::writeWmf(mf::toolSketch(2), base + "derj_4.wmf");
+    for (int v : {1, 3})
         pic::save(pic::tool(pic::Tool::Insert, v - 1), base + "plast_" + std::to_string(v) + ".jpg");
+    pic::save(icon(pic::tool(pic::Tool::Insert, 1)), base + "plast_2.ico");
+    mf::writeEmf(mf::toolSketch(3), base + "plast_4.emf");
+    mf::writeWmf(mf::toolSketch(1), base + "plast_5.wmf");
     for (const Person &p : people)
         if (p.file)
             pic::save(pic::worker(p.variant), base + p.file);

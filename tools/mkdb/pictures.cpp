@@ -252,7 +252,32 @@ QImage picturesOff()
     return image;
 }
 
-void save(const QImage &image, const std::string &path)
+QImage photo(Tool kind, int variant, QSize size, unsigned seed)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(QRect(QPoint(0, 0), size), tool(kind, variant));
+    QRadialGradient light(QPointF(size.width() * 0.3, size.height() * 0.25), size.width() * 0.8);
+    light.setColorAt(0, QColor(255, 255, 240, 60));
+    light.setColorAt(1, QColor(0, 0, 20, 70));
+    p.fillRect(image.rect(), light);
+    p.end();
+    // Sensor grain: what makes a camera's JPEG large.
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int grain = int(state >> 27) - 16;
+            const QRgb c = line[x];
+            line[x] = qRgb(qBound(0, qRed(c) + grain, 255), qBound(0, qGreen(c) + grain, 255), qBound(0, qBlue(c) + grain, 255));
+        }
+    }
+    return image;
+}
+
+void save(const QImage &image, const std::string &path, int quality)
 {
     std::error_code ec;
     const std::filesystem::path target(path);
@@ -262,7 +287,9 @@ void save(const QImage &image, const std::string &path)
         throw jetdb::Error("cannot create folder " + target.parent_path().string() + ": " + ec.message());
     // QSaveFile: a failed save leaves no half-written picture behind.
     QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "JPG", 88) || !file.commit())
+    const std::string extension = target.extension().string();
+    const char *format = extension == ".bmp" ? "BMP" : extension == ".ico" ? "ICO" : "JPG";
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, format, quality) || !file.commit())
         throw jetdb::Error("cannot write picture " + path);
 }
 
