@@ -10,24 +10,33 @@
 #include "frm_Main_Unit.h"
 #include "frm_PathToBD_Unit.h"
 #include "../support/fake_message_boxes.h"
+#include "image_view.h"
+#include "metafiles.h"
 #include "startup.h"
 #include "status_bar.h"
 #include "stock_file.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <jerror.h>
+
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(RecordedBox)
 Q_DECLARE_METATYPE(std::function<void()>)
+Q_DECLARE_METATYPE(std::optional<qint64>)
 
 namespace {
 
@@ -71,10 +80,21 @@ private slots:
     void uncaughtErrorsReported_data();
     void uncaughtErrorsReported();
 
+    void pictureFollowsRecord_data();
+    void pictureFollowsRecord();
+    void stockColours_data();
+    void stockColours();
+    void debtsPanel_data();
+    void debtsPanel();
+    void picturesSwitchedOff();
+    void refreshWithEmptyDataSetKeepsPanel();
+
 private:
     void writeConfig(const QByteArray &bytes);
     QString writeOtherStock() const;
     void start();
+    void startOn(const StockFile &stock);
+    void writePicture(const QString &path, const QString &kind, const QColor &colour) const;
     void compareBoxes(const QList<RecordedBox> &expected);
     QString panel(int index) const { return frm_Main->StatusBar1->panelText(index); }
 
@@ -126,6 +146,53 @@ void tst_MainWindow::start()
     QVERIFY(!frm_Main->isVisible());
     QCOMPARE(frm_Main->PageControl_Main->currentIndex(), 4);
     frm_Main->show();
+}
+
+// The database at m_db with `stock`, the configuration pointing at it and
+// the executable's folder moved into the test folder ("app/"), where the
+// fallback pictures are written.
+void tst_MainWindow::startOn(const StockFile &stock)
+{
+    stock.write(m_db);
+    writeConfig("[BD]\r\nPathToBD=" + QFile::encodeName(m_db) + "\r\n");
+    createSingletons(m_config);
+    frm_Main->FAppDir = m_dir->filePath(u"app/"_s);
+    frm_Main->show();
+}
+
+// A picture of one colour, written by the library that makes such files:
+// kind "jpg", "cut jpg" (the last quarter missing), "bmp" (8 bits, indexed),
+// "ico", "emf", "wmf", or "text" (no picture at all).
+void tst_MainWindow::writePicture(const QString &path, const QString &kind, const QColor &colour) const
+{
+    const QString file = m_dir->filePath(path);
+    QDir().mkpath(QFileInfo(file).path());
+    if (kind == u"emf"_s || kind == u"wmf"_s) {
+        const stock::metafiles::Drawing drawing{QSize(200, 100), {{stock::metafiles::Shape::Rectangle, colour, {QPoint(0, 0), QPoint(200, 100)}}}};
+        (kind == u"emf"_s ? stock::metafiles::writeEmf : stock::metafiles::writeWmf)(drawing, file.toStdString());
+        return;
+    }
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    if (kind == u"text"_s) {
+        out.write("Not a picture\r\n");
+        return;
+    }
+    // Large enough that the body outweighs the header when cut.
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(colour);
+    if (kind == u"bmp"_s)
+        image = image.convertToFormat(QImage::Format_Indexed8);
+    if (kind == u"ico"_s)  // icons are at most 256 pixels across
+        image = image.scaled(64, 48);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const QByteArray format = kind == u"cut jpg"_s ? QByteArray("jpg") : kind.toLatin1();
+    QVERIFY(image.save(&buffer, format.constData()));
+    if (kind == u"cut jpg"_s)
+        bytes.truncate(bytes.size() * 3 / 4);
+    out.write(bytes);
 }
 
 // Compares the boxes shown; a report expected as kAnyReport matches any
@@ -459,6 +526,279 @@ void tst_MainWindow::uncaughtErrorsReported()
     bool delivered = false;
     QTimer::singleShot(0, [&] { delivered = true; });
     QTRY_VERIFY(delivered);
+}
+
+namespace {
+
+// What a view shows: "hidden", "empty", or the colour name of the picture's
+// centre (pictures here are of one colour each; JPEG is near enough).
+QString shown(const ImageView *view)
+{
+    if (view->isHidden())
+        return u"hidden"_s;
+    if (!view->hasPicture())
+        return u"empty"_s;
+    const QImage &picture = view->picture();
+    const QColor c = picture.pixelColor(picture.width() / 2, picture.height() / 4);
+    const struct { const char *name; QColor colour; } known[] = {
+        {"red", Qt::red}, {"green", Qt::green}, {"blue", Qt::blue}, {"yellow", Qt::yellow}, {"magenta", Qt::magenta},
+    };
+    for (const auto &k : known) {
+        if (qAbs(c.red() - k.colour.red()) + qAbs(c.green() - k.colour.green()) + qAbs(c.blue() - k.colour.blue()) < 40)
+            return QString::fromLatin1(k.name);
+    }
+    return c.name();
+}
+
+bool isRed(const QWidget *edit) { return edit->palette().color(QPalette::Base) == QColor(255, 0, 0); }
+
+jetdb::Value pictureName(const QString &name)
+{
+    if (name == u"<null>"_s)
+        return jetdb::Null{};
+    return name.toStdString();
+}
+
+const QString kFallback = u"app/Images/NoFoto/null_img_1.jpg"_s;
+const QString kPicturesOff = u"app/Images/NoFoto/null_img_2.jpg"_s;
+
+// A file to write: path in the test folder, kind (see writePicture), colour.
+struct PictureFile {
+    QString path;
+    QString kind;
+    QColor colour;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(PictureFile)
+
+void tst_MainWindow::pictureFollowsRecord_data()
+{
+    QTest::addColumn<QStringList>("names");          // the drills' Pikcher, in grid order; "<null>" for null
+    QTest::addColumn<QList<PictureFile>>("files");
+    QTest::addColumn<bool>("relativeDatabase");      // the configured path has no folder part
+    QTest::addColumn<QStringList>("expected");       // what im_PicSv shows on each record in turn
+    QTest::addColumn<QStringList>("reports");
+
+    const QString dir = u"Images/Instrument/"_s;
+    const PictureFile fallback{kFallback, u"jpg"_s, Qt::blue};
+    const PictureFile red{dir + u"a.jpg"_s, u"jpg"_s, Qt::red};
+    const QStringList none;
+
+    QTest::newRow("null, empty and missing names show the fallback")
+        << QStringList{u"<null>"_s, u""_s, u"gone.jpg"_s} << QList<PictureFile>{fallback} << false
+        << QStringList{u"blue"_s, u"blue"_s, u"blue"_s} << none;
+    QTest::newRow("no fallback either: hidden, then shown again")
+        << QStringList{u"gone.jpg"_s, u"a.jpg"_s, u""_s} << QList<PictureFile>{red} << false
+        << QStringList{u"hidden"_s, u"red"_s, u"hidden"_s} << none;
+    QTest::newRow("a picture beside the executable is never used")
+        << QStringList{u"a.jpg"_s} << QList<PictureFile>{fallback, {u"app/"_s + dir + u"a.jpg"_s, u"jpg"_s, Qt::magenta}}
+        << false << QStringList{u"blue"_s} << none;
+    QTest::newRow("database path without a folder part")
+        << QStringList{u"a.jpg"_s} << QList<PictureFile>{red, fallback} << true << QStringList{u"red"_s} << none;
+    QTest::newRow("Windows spelling and letter case, folder included")
+        << QStringList{u"Sub\\A.JPG"_s} << QList<PictureFile>{{dir + u"SUB/a.jpg"_s, u"jpg"_s, Qt::red}, fallback}
+        << false << QStringList{u"red"_s} << none;
+    QTest::newRow("each kind shows")
+        << QStringList{u"cut.jpg"_s, u"b.BMP"_s, u"c.ico"_s, u"d.emf"_s, u"e.wmf"_s}
+        << QList<PictureFile>{{dir + u"cut.jpg"_s, u"cut jpg"_s, Qt::red}, {dir + u"b.BMP"_s, u"bmp"_s, Qt::green},
+                              {dir + u"c.ico"_s, u"ico"_s, Qt::blue}, {dir + u"d.emf"_s, u"emf"_s, Qt::yellow},
+                              {dir + u"e.wmf"_s, u"wmf"_s, Qt::magenta}}
+        << false << QStringList{u"red"_s, u"green"_s, u"blue"_s, u"yellow"_s, u"magenta"_s} << none;
+    // The view keeps what it showed; the handler goes on (see stockRed).
+    QTest::newRow("bad JPEG header, unknown extension")
+        << QStringList{u"a.jpg"_s, u"bad.jpg"_s, u"a.png"_s}
+        << QList<PictureFile>{red, {dir + u"bad.jpg"_s, u"text"_s, {}}, {dir + u"a.png"_s, u"text"_s, {}}} << false
+        << QStringList{u"red"_s, u"red"_s, u"red"_s}
+        << QStringList{u"JPEG error #%1."_s.arg(JERR_NO_SOI), u"Unknown picture file extension (.png)"_s};
+}
+
+// Records alternate between no stock and stock, so the stock edits show
+// whether each record's handler ran to its end, failed picture or not.
+void tst_MainWindow::pictureFollowsRecord()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QList<PictureFile>, files);
+    QFETCH(bool, relativeDatabase);
+    QFETCH(QStringList, expected);
+    QFETCH(QStringList, reports);
+
+    for (const PictureFile &f : files)
+        writePicture(f.path, f.kind, f.colour);
+    StockFile stock;
+    stock.addSample();
+    for (int i = 0; i < names.size(); ++i)
+        stock.add("Sverla", {{"ID", std::int64_t(10 + i)}, {"Diam_Sverla", 1.0 + i}, {"ID_Firma", std::int64_t(1)},
+                             {"K_vo_New", std::int64_t(i % 2)}, {"Pikcher", pictureName(names[i])}});
+    const QString current = QDir::currentPath();
+    const auto restore = qScopeGuard([&] { QDir::setCurrent(current); });
+    if (relativeDatabase) {
+        QDir::setCurrent(m_dir->path());
+        stock.write(m_db);
+        writeConfig("[BD]\r\nPathToBD=stock.mdb\r\n");
+        createSingletons(m_config);
+        frm_Main->FAppDir = m_dir->filePath(u"app/"_s);
+        frm_Main->show();
+    } else {
+        startOn(stock);
+    }
+
+    QStringList seen;
+    for (int row = 0; row < names.size(); ++row) {
+        DM->dtset_Sverla->setCurrentRow(row);
+        seen << shown(frm_Main->im_PicSv);
+        QCOMPARE(isRed(frm_Main->dbed_SV_K_vo_NEW), row % 2 == 0);
+    }
+    QCOMPARE(seen, expected);
+    QCOMPARE(m_boxes->texts(), reports);
+    QVERIFY(DM->dtset_Dolgi->active());
+}
+
+void tst_MainWindow::stockColours_data()
+{
+    QTest::addColumn<std::optional<qint64>>("newQty");   // nullopt: null
+    QTest::addColumn<std::optional<qint64>>("usedQty");
+    QTest::addColumn<bool>("newRed");
+    QTest::addColumn<bool>("usedRed");
+
+    QTest::newRow("new 0, used 5") << std::optional<qint64>(0) << std::optional<qint64>(5) << true << false;
+    QTest::newRow("-1 and 1") << std::optional<qint64>(-1) << std::optional<qint64>(1) << true << false;
+    QTest::newRow("null and 2") << std::optional<qint64>() << std::optional<qint64>(2) << true << false;
+    QTest::newRow("1 and null") << std::optional<qint64>(1) << std::optional<qint64>() << false << true;
+}
+
+// The four tool pages colour their two stock edits alike.
+void tst_MainWindow::stockColours()
+{
+    QFETCH(std::optional<qint64>, newQty);
+    QFETCH(std::optional<qint64>, usedQty);
+    QFETCH(bool, newRed);
+    QFETCH(bool, usedRed);
+
+    const auto value = [](std::optional<qint64> q) { return q ? jetdb::Value(std::int64_t(*q)) : jetdb::Value(jetdb::Null{}); };
+    StockFile stock;
+    stock.add("Firma", {{"ID", std::int64_t(1)}});
+    stock.add("Sverla", {{"ID", std::int64_t(1)}, {"ID_Firma", std::int64_t(1)}, {"K_vo_New", value(newQty)}, {"K_vo_BU", value(usedQty)}});
+    stock.add("Frezy", {{"ID", std::int64_t(1)}, {"ID_Firma", std::int64_t(1)}, {"K_vo_New", value(newQty)}, {"K_vo_BU", value(usedQty)}});
+    stock.add("Derj_Plast", {{"ID", std::int64_t(1)}, {"ID_Firma", std::int64_t(1)}, {"K_vo_NEW", value(newQty)}, {"K_vo_BU", value(usedQty)}});
+    stock.add("Plastinyi", {{"ID", std::int64_t(1)}, {"ID_Firma", std::int64_t(1)}, {"K_vo_NEW", value(newQty)}, {"K_vo_BU", value(usedQty)}});
+    startOn(stock);
+    const QColor window = QGuiApplication::palette().color(QPalette::Base);
+    const struct { QWidget *fresh, *used; } pages[] = {
+        {frm_Main->dbed_SV_K_vo_NEW, frm_Main->dbed_SV_K_vo_BU}, {frm_Main->dbed_FR_K_vo_NEW, frm_Main->dbed_FR_K_vo_BU},
+        {frm_Main->dbed_DRJ_K_vo_NEW, frm_Main->dbed_DRJ_K_vo_BU}, {frm_Main->dbed_PL_K_vo_NEW, frm_Main->dbed_PL_K_vo_BU},
+    };
+    for (const auto &page : pages) {
+        QCOMPARE(isRed(page.fresh), newRed);
+        QCOMPARE(isRed(page.used), usedRed);
+        QCOMPARE(page.fresh->palette().color(QPalette::Base), newRed ? QColor(255, 0, 0) : window);
+        QCOMPARE(page.used->palette().color(QPalette::Base), usedRed ? QColor(255, 0, 0) : window);
+    }
+}
+
+void tst_MainWindow::debtsPanel_data()
+{
+    // Jet keeps Yes/No columns out of NULL, and the debts' field takes no
+    // other column type, so a null never reaches the handler.
+    QTest::addColumn<bool>("used");
+    QTest::addColumn<QString>("foto");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("worker");
+
+    QTest::newRow("used, photo") << true << u"w.jpg"_s << u"БУ"_s << u"green"_s;
+    QTest::newRow("new, photo missing") << false << u"gone.jpg"_s << u"НОВЫЙ"_s << u"blue"_s;
+    QTest::newRow("new, no photo name") << false << u"<null>"_s << u"НОВЫЙ"_s << u"blue"_s;
+}
+
+void tst_MainWindow::debtsPanel()
+{
+    QFETCH(bool, used);
+    QFETCH(QString, foto);
+    QFETCH(QString, text);
+    QFETCH(QString, worker);
+
+    writePicture(kFallback, u"jpg"_s, Qt::blue);
+    writePicture(u"Images/Instrument/w.jpg"_s, u"jpg"_s, Qt::green);
+    writePicture(u"Images/Instrument/t.jpg"_s, u"jpg"_s, Qt::red);
+    StockFile stock;
+    stock.add("Firma", {{"ID", std::int64_t(1)}});
+    stock.add("List_Tabl", {{"ID", std::int64_t(1)}, {"Tabl_Name", std::string("Сверла")}});
+    stock.add("People", {{"ID", std::int64_t(1)}, {"Foto", pictureName(foto)}});
+    stock.add("Sverla", {{"ID", std::int64_t(1)}, {"ID_Firma", std::int64_t(1)}, {"Pikcher", std::string("t.jpg")}});
+    stock.add("Dolgi", {{"ID", std::int64_t(1)}, {"ID_Tabl", std::int64_t(1)}, {"ID_Instr", std::int64_t(1)},
+                        {"ID_People", std::int64_t(1)}, {"Instr_is_BU", used}});
+    startOn(stock);
+    QCOMPARE(frm_Main->ed_Dolg_Tp_Instr->text(), text);
+    QCOMPARE(shown(frm_Main->im_PicDolg_Instr), u"red"_s);
+    QCOMPARE(shown(frm_Main->im_PicDolg_Operator), worker);
+    QVERIFY(m_boxes->shown.isEmpty());
+}
+
+// Switching pictures off shows null_img_2.jpg in the drills view only and
+// freezes every view, while the stock colours keep following the records.
+// Switching them on changes nothing until the next record change.
+void tst_MainWindow::picturesSwitchedOff()
+{
+    writePicture(kFallback, u"jpg"_s, Qt::blue);
+    writePicture(kPicturesOff, u"jpg"_s, Qt::yellow);
+    writePicture(u"Images/Instrument/a.jpg"_s, u"jpg"_s, Qt::red);
+    writePicture(u"Images/Instrument/b.jpg"_s, u"jpg"_s, Qt::green);
+    StockFile stock;
+    stock.add("Firma", {{"ID", std::int64_t(1)}});
+    for (int i = 0; i < 2; ++i) {
+        stock.add("Sverla", {{"ID", std::int64_t(i + 1)}, {"Diam_Sverla", 1.0 + i}, {"ID_Firma", std::int64_t(1)},
+                             {"K_vo_New", std::int64_t(i)}, {"Pikcher", std::string(i ? "b.jpg" : "a.jpg")}});
+        stock.add("Frezy", {{"ID", std::int64_t(i + 1)}, {"Diam_Frez", 1.0 + i}, {"ID_Firma", std::int64_t(1)},
+                            {"Pikcher", std::string(i ? "b.jpg" : "a.jpg")}});
+    }
+    startOn(stock);
+    frm_Main->PageControl_Main->setCurrentIndex(1);
+    const auto views = [] { return QStringList{shown(frm_Main->im_PicSv), shown(frm_Main->im_PicFreza)}; };
+    QCOMPARE(views(), (QStringList{u"red"_s, u"red"_s}));
+
+    frm_Main->mm_StopPic->trigger();
+    QVERIFY(frm_Main->mm_StopPic->isChecked());
+    QCOMPARE(views(), (QStringList{u"yellow"_s, u"red"_s}));
+    DM->dtset_Sverla->setCurrentRow(1);
+    DM->dtset_Frezy->setCurrentRow(1);
+    QCOMPARE(views(), (QStringList{u"yellow"_s, u"red"_s}));
+    QVERIFY(!isRed(frm_Main->dbed_SV_K_vo_NEW));
+
+    frm_Main->mm_StopPic->trigger();
+    QVERIFY(!frm_Main->mm_StopPic->isChecked());
+    QCOMPARE(views(), (QStringList{u"yellow"_s, u"red"_s}));
+    DM->dtset_Sverla->setCurrentRow(0);
+    QCOMPARE(views(), (QStringList{u"red"_s, u"red"_s}));
+    QVERIFY(isRed(frm_Main->dbed_SV_K_vo_NEW));
+
+    // Without null_img_2.jpg switching off hides the drills view.
+    QVERIFY(QFile::remove(m_dir->filePath(kPicturesOff)));
+    frm_Main->mm_StopPic->trigger();
+    QCOMPARE(views(), (QStringList{u"hidden"_s, u"red"_s}));
+    QVERIFY(m_boxes->shown.isEmpty());
+}
+
+// A data set that reopens empty runs no handler: its panel keeps the last
+// record of the previous database.
+void tst_MainWindow::refreshWithEmptyDataSetKeepsPanel()
+{
+    writePicture(u"Images/Instrument/a.jpg"_s, u"jpg"_s, Qt::red);
+    StockFile stock;
+    stock.add("Firma", {{"ID", std::int64_t(1)}});
+    stock.add("Sverla", {{"ID", std::int64_t(1)}, {"ID_Firma", std::int64_t(1)}, {"Pikcher", std::string("a.jpg")}});
+    startOn(stock);
+    QCOMPARE(shown(frm_Main->im_PicSv), u"red"_s);
+    QVERIFY(isRed(frm_Main->dbed_SV_K_vo_NEW));
+
+    StockFile empty;
+    empty.add("Firma", {{"ID", std::int64_t(1)}});
+    empty.write(m_db);
+    QVERIFY(QFile::remove(m_dir->filePath(u"Images/Instrument/a.jpg"_s)));
+    frm_Main->spbt_RefreshBD->click();
+    QCOMPARE(DM->dtset_Sverla->recordCount(), 0);
+    QCOMPARE(shown(frm_Main->im_PicSv), u"red"_s);
+    QVERIFY(isRed(frm_Main->dbed_SV_K_vo_NEW));
 }
 
 // The tests run under the program's own application object.
