@@ -1,13 +1,13 @@
-// Windows metafiles are drawings, not pixels: each is drawn afresh at the
-// size the view shows it, so it stays sharp at any screen scale.
-//   EMF: libemf2svg turns the records into SVG, which QtSvg draws.
-//   WMF: libwmf draws the records itself (its raster device). Its SVG
-//        device would round every colour to the nearest named SVG colour,
-//        so the raster device draws at twice the size instead, and the
-//        smooth reduction stands in for the anti-aliasing it lacks.
-//        libwmf is loaded on first use with its own symbols bound first:
-//        libuemf (under libemf2svg) exports a wmf_free of its own, which
-//        would otherwise answer libwmf's calls and corrupt its memory.
+// Windows metafiles are drawings, not pixels: each is turned into SVG by a
+// library and drawn by QtSvg afresh at the size the view shows it, so it
+// stays sharp at any screen scale.
+//   EMF: libemf2svg.
+//   WMF: libwmf's SVG device. It writes colours as the nearest SVG colour
+//        name, exact for the 16 classic Windows colours that such drawings
+//        mostly use; its raster device keeps colours but never fills an
+//        ellipse. libwmf is loaded on first use with its own symbols bound
+//        first: libuemf (under libemf2svg) exports a wmf_free of its own,
+//        which would otherwise answer libwmf's calls and corrupt its memory.
 #include "picture_decoders.h"
 
 #include "picture_decoding.h"
@@ -18,14 +18,13 @@
 #include <emf2svg.h>
 extern "C" {
 #include <libwmf/api.h>
-#include <libwmf/gd.h>
+#include <libwmf/svg.h>
 }
 
 #include <dlfcn.h>
 
 #include <cstdlib>
 #include <memory>
-#include <string>
 
 namespace platform::decoders {
 
@@ -62,11 +61,14 @@ struct WmfLibrary {
     decltype(&wmf_scan) scan = nullptr;
     decltype(&wmf_display_size) displaySize = nullptr;
     decltype(&wmf_play) play = nullptr;
-    decltype(&wmf_gd_function) gdFunction = nullptr;
+    decltype(&wmf_stream_create) streamCreate = nullptr;
+    decltype(&wmf_stream_destroy) streamDestroy = nullptr;
+    decltype(&wmf_svg_function) svgFunction = nullptr;
 
     bool loaded() const
     {
-        return apiCreate && apiDestroy && memOpen && memClose && scan && displaySize && play && gdFunction;
+        return apiCreate && apiDestroy && memOpen && memClose && scan && displaySize && play && streamCreate
+            && streamDestroy && svgFunction;
     }
 };
 
@@ -91,7 +93,9 @@ const WmfLibrary &wmfLibrary()
         bind(handle, l.scan, "wmf_scan");
         bind(handle, l.displaySize, "wmf_display_size");
         bind(handle, l.play, "wmf_play");
-        bind(handle, l.gdFunction, "wmf_gd_function");
+        bind(handle, l.streamCreate, "wmf_stream_create");
+        bind(handle, l.streamDestroy, "wmf_stream_destroy");
+        bind(handle, l.svgFunction, "wmf_svg_function");
         return l;
     }();
     return library;
@@ -110,15 +114,22 @@ struct WmfApi {
     }
 };
 
-int appendTo(void *context, char *data, int length)
-{
-    static_cast<std::string *>(context)->append(data, std::size_t(length));
-    return length;
-}
-
 [[noreturn]] void wmfFailed()
 {
     throw PictureError(QStringLiteral("Windows metafile (WMF) is not valid"));
+}
+
+// Draws `svg` at the size that fits the view; throws `failure` when it is
+// not a drawing.
+QImage drawSvg(const QByteArray &svg, const QSize &deviceSize, const QString &failure)
+{
+    QSvgRenderer renderer(svg);
+    if (!renderer.isValid() || renderer.defaultSize().isEmpty())
+        throw PictureError(failure);
+    QImage image = transparentCanvas(drawingSize(renderer.defaultSize(), deviceSize));
+    QPainter painter(&image);
+    renderer.render(&painter, QRectF(QPointF(0, 0), image.size()));
+    return image;
 }
 
 } // namespace
@@ -136,16 +147,10 @@ QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize)
     std::size_t svgLength = 0;
     const int converted = emf2svg(contents.data(), std::size_t(contents.size()), &svg, &svgLength, &options);
     const std::unique_ptr<char, decltype(&std::free)> owner(svg, &std::free);
+    const QString failure = QStringLiteral("Enhanced metafile (EMF) is not valid");
     if (converted != 1 || !svg || svgLength == 0)
-        throw PictureError(QStringLiteral("Enhanced metafile (EMF) is not valid"));
-
-    QSvgRenderer renderer(QByteArray(svg, qsizetype(svgLength)));
-    if (!renderer.isValid() || renderer.defaultSize().isEmpty())
-        throw PictureError(QStringLiteral("Enhanced metafile (EMF) is not valid"));
-    QImage image = transparentCanvas(drawingSize(renderer.defaultSize(), deviceSize));
-    QPainter painter(&image);
-    renderer.render(&painter, QRectF(QPointF(0, 0), image.size()));
-    return image;
+        throw PictureError(failure);
+    return drawSvg(QByteArray(svg, qsizetype(svgLength)), deviceSize, failure);
 }
 
 QImage windowsMetafile(const QByteArray &bytes, const QSize &deviceSize)
@@ -156,7 +161,7 @@ QImage windowsMetafile(const QByteArray &bytes, const QSize &deviceSize)
     QByteArray contents = bytes;
     WmfApi wmf{lib};
     wmfAPI_Options options{};
-    options.function = lib.gdFunction;
+    options.function = lib.svgFunction;
     const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
     if (lib.apiCreate(&wmf.api, flags, &options) != wmf_E_None)
         throw PictureError(QStringLiteral("Windows metafiles cannot be drawn: the WMF library did not start"));
@@ -169,24 +174,23 @@ QImage windowsMetafile(const QByteArray &bytes, const QSize &deviceSize)
     unsigned int width = 0, height = 0;
     if (lib.displaySize(wmf.api, &width, &height, 96, 96) != wmf_E_None || width == 0 || height == 0)
         wmfFailed();
-    const QSize size = drawingSize(QSize(int(qMin(width, 1u << 20)), int(qMin(height, 1u << 20))), deviceSize);
 
-    std::string png;
-    wmf_gd_t *device = WMF_GD_GetData(wmf.api);
-    device->type = wmf_gd_png;
+    wmf_svg_t *device = WMF_SVG_GetData(wmf.api);
+    device->out = lib.streamCreate(wmf.api, nullptr);  // into memory
     device->bbox = bbox;
-    device->width = unsigned(size.width()) * 2;
-    device->height = unsigned(size.height()) * 2;
-    device->flags |= WMF_GD_OUTPUT_MEMORY | WMF_GD_OWN_BUFFER;
-    device->sink.context = &png;
-    device->sink.function = appendTo;
-    if (lib.play(wmf.api, 0, &bbox) != wmf_E_None)
+    device->width = width;
+    device->height = height;
+    char noDescription[] = "";
+    device->Description = noDescription;
+    const wmf_error_t played = lib.play(wmf.api, 0, &bbox);
+    char *svg = nullptr;
+    unsigned long svgLength = 0;
+    lib.streamDestroy(wmf.api, device->out, &svg, &svgLength);
+    if (played != wmf_E_None || !svg || svgLength == 0)
         wmfFailed();
-
-    const QImage drawn = QImage::fromData(reinterpret_cast<const uchar *>(png.data()), int(png.size()), "PNG");
-    if (drawn.isNull())
-        wmfFailed();
-    return drawn.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The text belongs to the library, which frees it with the API.
+    return drawSvg(QByteArray(svg, qsizetype(svgLength)), deviceSize,
+                   QStringLiteral("Windows metafile (WMF) is not valid"));
 }
 
 } // namespace platform::decoders
