@@ -21,51 +21,68 @@ QImage bitmap(const QByteArray &bytes, const QSize &deviceSize)
     return reduced(image, deviceSize);
 }
 
+namespace {
+
+// How many colours an icon image holds, by the format Qt reads it in.
+int colourRank(QImage::Format format)
+{
+    switch (format) {
+    case QImage::Format_ARGB32: return 4;
+    case QImage::Format_RGB32: return 3;
+    case QImage::Format_Indexed8: return 2;
+    case QImage::Format_Mono: return 1;
+    default: return 0;
+    }
+}
+
+} // namespace
+
 // Of the icon's images, the smallest that still covers the view; when none
-// does, the largest. Among equal sizes the one with more colours wins.
+// does, the largest. Among equal sizes the one with more colours wins. Only
+// the chosen image is decoded.
 QImage icon(const QByteArray &bytes, const QSize &deviceSize)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     QImageReader reader(&buffer, "ico");
-    QImage best;
-    int bestDepth = 0;
+    int best = -1;
+    QSize bestSize;
+    int bestRank = 0;
+    const auto covers = [&](const QSize &size) {
+        const QSize want = fittedSize(size, deviceSize);
+        return !deviceSize.isEmpty() && size.width() >= want.width() && size.height() >= want.height();
+    };
     const int count = qMax(1, reader.imageCount());
     for (int i = 0; i < count; ++i) {
         if (i > 0 && !reader.jumpToImage(i))
             break;
-        const QImage candidate = reader.read();
-        if (candidate.isNull())
+        const QSize size = reader.size();
+        const int rank = colourRank(reader.imageFormat());
+        if (size.isEmpty())
             continue;
-        const int depth = candidate.depth();
-        if (best.isNull()) {
-            best = candidate;
-            bestDepth = depth;
-            continue;
+        bool better = best < 0;
+        if (!better) {
+            const qint64 area = qint64(size.width()) * size.height();
+            const qint64 bestArea = qint64(bestSize.width()) * bestSize.height();
+            if (area == bestArea)
+                better = rank > bestRank;
+            else if (covers(size) != covers(bestSize))
+                better = covers(size);
+            else
+                better = covers(size) ? area < bestArea : area > bestArea;
         }
-        const QSize want = fittedSize(candidate.size(), deviceSize);
-        const auto covers = [&](const QImage &image) {
-            return !deviceSize.isEmpty() && image.width() >= want.width() && image.height() >= want.height();
-        };
-        const qint64 area = qint64(candidate.width()) * candidate.height();
-        const qint64 bestArea = qint64(best.width()) * best.height();
-        bool better;
-        if (area == bestArea)
-            better = depth > bestDepth;
-        else if (covers(candidate) && covers(best))
-            better = area < bestArea;
-        else if (covers(candidate) != covers(best))
-            better = covers(candidate);
-        else
-            better = area > bestArea;
         if (better) {
-            best = candidate;
-            bestDepth = depth;
+            best = i;
+            bestSize = size;
+            bestRank = rank;
         }
     }
-    if (best.isNull())
+    QImage image;
+    if (best >= 0 && (reader.currentImageNumber() == best || reader.jumpToImage(best)))
+        image = reader.read();
+    if (image.isNull())
         throw PictureError(QStringLiteral("Icon image is not valid"));
-    return reduced(best, deviceSize);
+    return reduced(image, deviceSize);
 }
 
 } // namespace platform::decoders
