@@ -50,12 +50,14 @@ unsigned scaleDenominator(unsigned width, unsigned height, int wantWidth, int wa
     return 1;
 }
 
-// Reads the header and starts decompression at the scale that covers the
-// view. Returns 0, or libjpeg's message number when it failed.
+// Creates the decompressor, reads the header and starts decompression at the
+// scale that covers the view. Returns 0, or libjpeg's message number when it
+// failed.
 int start(Session *s, const unsigned char *data, unsigned long size, int viewWidth, int viewHeight)
 {
     if (setjmp(s->error.jump))
         return s->error.pub.msg_code;
+    jpeg_create_decompress(&s->info);
     jpeg_mem_src(&s->info, data, size);
     jpeg_read_header(&s->info, TRUE);
     const bool cmyk = s->info.jpeg_color_space == JCS_CMYK || s->info.jpeg_color_space == JCS_YCCK;
@@ -120,7 +122,7 @@ QImage jpeg(const QByteArray &bytes, const QSize &deviceSize)
     s.info.err = jpeg_std_error(&s.error.pub);
     s.error.pub.error_exit = jumpBack;
     s.error.pub.output_message = ignoreMessage;
-    jpeg_create_decompress(&s.info);
+    // Destroying is safe from here on, also when creating failed.
     SessionGuard guard{s};
 
     const int failure = start(&s, reinterpret_cast<const unsigned char *>(bytes.constData()),
