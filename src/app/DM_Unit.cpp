@@ -1,14 +1,14 @@
 #include "DM_Unit.h"
 
 #include "connection.h"
+#include "data_source.h"
+#include "dataset.h"
 #include "error_report.h"
+#include "field.h"
+#include "file_lookup.h"
 #include "frm_Main_Unit.h"
 #include "image_view.h"
 #include "picture_file.h"
-#include "data_source.h"
-#include "dataset.h"
-#include "field.h"
-#include "file_lookup.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>
