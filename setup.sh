@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets (and the OpenGL headers its CMake files ask for)
+  qt6-svg-dev                                 # rendering the application icon to PNGs at build time
   mdbtools-dev                                # libmdb: reading .mdb files
   mdbtools                                    # mdb-ver, mdb-export...: the independent reader in tests
   libsqlite3-dev                              # the in-memory query engine
