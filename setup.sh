@@ -15,6 +15,8 @@ packages=(
   fonts-liberation fonts-dejavu-core          # Arial-like sans-serif in place of MS Sans Serif
   time                                        # /usr/bin/time -v in benchmarks
   linux-perf                                  # perf: where the benchmarks spend their time
+  dpkg-dev file                               # cpack -G DEB: file and dpkg-shlibdeps find the package's dependencies
+  desktop-file-utils                          # desktop-file-validate checks the desktop entry
 )
 
 sudo=""
