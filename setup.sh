@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets (and the OpenGL headers its CMake files ask for)
+  qt6-svg-dev                                 # rendering the application icon to PNGs at build time
   mdbtools-dev                                # libmdb: reading .mdb files
   mdbtools                                    # mdb-ver, mdb-export...: the independent reader in tests
   libsqlite3-dev                              # the in-memory query engine
@@ -17,6 +18,8 @@ packages=(
   fonts-liberation fonts-dejavu-core          # Arial-like sans-serif in place of MS Sans Serif
   time                                        # /usr/bin/time -v in benchmarks
   linux-perf                                  # perf: where the benchmarks spend their time
+  dpkg-dev file                               # cpack -G DEB: file and dpkg-shlibdeps find the package's dependencies
+  desktop-file-utils                          # desktop-file-validate checks the desktop entry
 )
 
 sudo=""

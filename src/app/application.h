@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QIcon>
 
 class Application : public QApplication {
     Q_OBJECT
@@ -11,4 +12,7 @@ public:
     Application(int &argc, char **argv);
 
     bool notify(QObject *receiver, QEvent *event) override;
+
+    // The icon at every size built into the program.
+    static QIcon applicationIcon();
 };

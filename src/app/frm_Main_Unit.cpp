@@ -1,6 +1,7 @@
 #include "frm_Main_Unit.h"
 
 #include "DM_Unit.h"
+#include "command_line.h"
 #include "connection.h"
 #include "dataset.h"
 #include "error_report.h"
@@ -33,7 +34,7 @@ Tfrm_Main *frm_Main = nullptr;
 
 namespace {
 
-enum StatusPanel { CountPanel = 0, PathPanel = 1 };
+enum StatusPanel { CountPanel = 0, PathPanel = 1, BannerPanel = 2 };
 
 const QString kCountPrefix = u" Всего записей : "_s;
 const QString kPathPrefix = u"Файл БД :  "_s;
@@ -56,9 +57,11 @@ Tfrm_Main::Tfrm_Main(QWidget *parent)
     : QMainWindow(parent)
     , m_configFile(platform::configFileFor(QCoreApplication::applicationFilePath()))
 {
-    // The form declares the status bar's panels with their first texts (the
-    // count placeholder, the banner) and the debts page as the active one.
+    // The form declares the status bar's panels with the count placeholder
+    // and the debts page as the active one; the banner carries the version
+    // and build the build system sets, which --version prints too.
     setupUi(this);
+    StatusBar1->setPanelText(BannerPanel, statusBanner());
     // The form's size is the window's outer size; Qt gives it to the client
     // area. The window is fitted once the frame around it is known.
     m_outerSize = size();
