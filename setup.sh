@@ -6,12 +6,11 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets (and the OpenGL headers its CMake files ask for)
-  qt6-svg-dev                                 # rendering the application icon to PNGs at build time
   mdbtools-dev                                # libmdb: reading .mdb files
   mdbtools                                    # mdb-ver, mdb-export...: the independent reader in tests
   libsqlite3-dev                              # the in-memory query engine
   libjpeg62-turbo-dev                         # picture decoding: JPEG
-  qt6-svg-dev libemf2svg-dev                  # EMF pictures: libemf2svg writes SVG, QtSvg draws it
+  qt6-svg-dev libemf2svg-dev                  # EMF pictures: libemf2svg writes SVG, QtSvg draws it (and the icon's PNGs)
   libwmf-dev fonts-urw-base35                 # WMF pictures: libwmf draws them (it needs the URW fonts)
   libuemf-dev                                 # writes the EMF and WMF pictures of the demo and the tests
   xvfb xauth                                  # a real X display for screenshots
