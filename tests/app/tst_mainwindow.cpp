@@ -3,10 +3,14 @@
 // message boxes recorded instead of shown.
 #include "DM_Unit.h"
 #include "application.h"
+#include "colors.h"
 #include "db_error.h"
 #include "connection.h"
+#include "data_link.h"
+#include "data_source.h"
 #include "dataset.h"
 #include "db_grid.h"
+#include "field.h"
 #include "frm_Main_Unit.h"
 #include "frm_PathToBD_Unit.h"
 #include "../support/fake_message_boxes.h"
@@ -16,6 +20,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -49,6 +55,106 @@ QString countText(int count) { return u" Всего записей : "_s + QStri
 // A stand-in for the engine's wording: any report that is not empty.
 const RecordedBox kAnyReport{RecordedBox::ErrorReport, {}, u"*"_s};
 
+using Row = StockFile::Row;
+Row tool(std::int64_t id, const std::string &kod, Row more)
+{
+    more.insert(more.begin(), {{"ID", id}, {"Kod", kod}});
+    return more;
+}
+
+// Every page orders its records differently by each title the sorting
+// tests click, with ties that only the later keys of a key list break.
+StockFile sortingStock()
+{
+    StockFile stock;
+    stock.add("Firma", {{"ID", std::int64_t(1)}, {"Name", std::string("Sandvik")}});
+    stock.add("Firma", {{"ID", std::int64_t(2)}, {"Name", std::string("Iscar")}});
+    stock.add("People", {{"ID", std::int64_t(1)}, {"FIO", std::string("Иванов И. И.")}});
+    stock.add("List_Tabl", {{"ID", std::int64_t(1)}, {"Tabl_Name", std::string("Сверла")}});
+    stock.add("List_Tabl", {{"ID", std::int64_t(3)}, {"Tabl_Name", std::string("Фрезы")}});
+    // Drills in diameter order 4, 1, 3, 5, 2.
+    const struct { std::int64_t id; const char *kod; double diam; std::int64_t used; } drills[] = {
+        {1, "S-3", 5.0, 2}, {2, "s-1", 8.0, 2}, {3, "S-2", 5.0, 1}, {4, "S-0", 3.0, 2}, {5, "S-25", 5.0, 2}};
+    for (const auto &d : drills)
+        stock.add("Sverla", tool(d.id, d.kod, {{"Diam_Sverla", d.diam}, {"K_vo_BU", d.used}, {"ID_Firma", std::int64_t(1)},
+                                               {"Korob", "Box " + std::string(d.kod)}}));
+    // Cutters in diameter order 2, 3, 1.
+    const struct { std::int64_t id; const char *kod; double diam, cut; std::int64_t lent; } cutters[] = {
+        {1, "F-1", 20, 30, 0}, {2, "F-2", 10, 40, 1}, {3, "F-3", 15, 30, 1}};
+    for (const auto &c : cutters)
+        stock.add("Frezy", tool(c.id, c.kod, {{"Diam_Frez", c.diam}, {"L_Reza", c.cut}, {"K_vo_DOLG", c.lent},
+                                              {"ID_Firma", std::int64_t(1)}, {"Korob", "Box " + std::string(c.kod)}}));
+    // Holders and inserts in code order 4, 1, 2, 3; box "A" holds both firms.
+    const struct { std::int64_t id; const char *kod; std::int64_t fresh; const char *box; std::int64_t firm; } held[] = {
+        {1, "-1", 5, "A", 1}, {2, "-2", 0, "A", 2}, {3, "-3", 5, "B", 2}, {4, "-0", 5, "A", 2}};
+    for (const auto &h : held) {
+        const Row values{{"K_vo_NEW", h.fresh}, {"Korob", std::string(h.box)}, {"ID_Firma", h.firm}};
+        stock.add("Derj_Plast", tool(h.id, "D" + std::string(h.kod), values));
+        stock.add("Plastinyi", tool(h.id, "P" + std::string(h.kod), values));
+    }
+    const struct { std::int64_t id, number, kind, instr; } debts[] = {{1, 3, 1, 2}, {2, 1, 1, 4}, {3, 2, 3, 1}};
+    for (const auto &d : debts)
+        stock.add("Dolgi", {{"ID", d.id}, {"Nomer_Zap", d.number}, {"ID_Tabl", d.kind}, {"ID_Instr", d.instr},
+                            {"ID_People", std::int64_t(1)}, {"K_vo", std::int64_t(1)}});
+    return stock;
+}
+
+DBGrid *pageGrid(int page)
+{
+    DBGrid *const grids[] = {frm_Main->dbgr_Sverlo, frm_Main->dbgr_Frezy, frm_Main->dbgr_Derj_PL,
+                             frm_Main->dbgr_Plastinyi, frm_Main->dbgrid_Dolgi};
+    return grids[page];
+}
+
+int columnTitled(DBGrid *grid, const QString &title)
+{
+    for (int c = 0; c < grid->columnCount(); ++c) {
+        if (grid->model()->headerData(c, Qt::Horizontal).toString() == title)
+            return c;
+    }
+    return -1;
+}
+
+// A left click on the centre of a title, as the user makes it.
+void clickTitle(DBGrid *grid, int column)
+{
+    QHeaderView *h = grid->horizontalHeader();
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                      QPoint(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2));
+}
+
+QList<int> ids(db::DataSet *dataSet)
+{
+    QList<int> ids;
+    const int id = dataSet->fieldByName(u"ID"_s)->index();
+    for (int r = 0; r < dataSet->recordCount(); ++r)
+        ids << dataSet->value(r, id).toInt();
+    return ids;
+}
+
+// The text of the detail panel's edit that shows `field` of `source`.
+QString detailText(db::DataSource *source, const QString &field)
+{
+    for (QLineEdit *edit : frm_Main->findChildren<QLineEdit *>()) {
+        const DataLink *link = DataLink::of(edit);
+        if (link && link->dataSource() == source && link->fieldName().compare(field, Qt::CaseInsensitive) == 0)
+            return edit->text();
+    }
+    return u"<no edit>"_s;
+}
+
+QList<int> yellowTitles(DBGrid *grid)
+{
+    QList<int> yellow;
+    for (int c = 0; c < grid->columnCount(); ++c) {
+        if (grid->titleColor(c) == clYellow)
+            yellow << c;
+        else if (grid->titleColor(c) != clBtnFace)
+            yellow << -1;  // neither colour: never right
+    }
+    return yellow;
+}
+
 } // namespace
 
 class tst_MainWindow : public QObject {
@@ -70,6 +176,10 @@ private slots:
     void exitClosesWithoutWriting();
     void uncaughtErrorsReported_data();
     void uncaughtErrorsReported();
+    void titleClickSorts_data();
+    void titleClickSorts();
+    void titleClickWithoutRecords_data();
+    void titleClickWithoutRecords();
 
 private:
     void writeConfig(const QByteArray &bytes);
@@ -299,11 +409,15 @@ void tst_MainWindow::refreshKeepsPageAndQueryOrder()
     writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
     start();
     frm_Main->PageControl_Main->setCurrentIndex(2);
-    DM->dtset_Sverla->setSort(u"Kod"_s);
+    clickTitle(frm_Main->dbgr_Derj_PL, columnTitled(frm_Main->dbgr_Derj_PL, u"Код"_s));
     DM->dtset_Derj->setCurrentRow(2);
+    DM->dtset_Sverla->setSort(u"Kod"_s);
+    QCOMPARE(DM->dtset_Derj->sort(), u"KOD"_s);
 
     frm_Main->SpeedButton2->click();
     QVERIFY(m_boxes->shown.isEmpty());
+    QVERIFY(DM->dtset_Derj->sort().isEmpty());
+    QCOMPARE(yellowTitles(frm_Main->dbgr_Derj_PL), QList<int>{});
     QCOMPARE(frm_Main->PageControl_Main->currentIndex(), 2);
     QCOMPARE(panel(0), countText(3));
     QVERIFY(DM->dtset_Sverla->sort().isEmpty());
@@ -459,6 +573,109 @@ void tst_MainWindow::uncaughtErrorsReported()
     bool delivered = false;
     QTimer::singleShot(0, [&] { delivered = true; });
     QTRY_VERIFY(delivered);
+}
+
+void tst_MainWindow::titleClickSorts_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("before");  // a title clicked first, if any
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QList<int>>("order");  // IDs
+
+    // Titles whose entry is spelt in another letter case than the field.
+    QTest::newRow("drills by code") << 0 << QString() << u"Код"_s << u"KOD"_s << QList<int>{4, 2, 3, 5, 1};
+    QTest::newRow("cutters by cutting length") << 1 << QString() << u"Длина реза"_s << u"L_reza,Diam_Frez,KOD"_s
+                                               << QList<int>{3, 1, 2};
+    QTest::newRow("cutters by lent") << 1 << QString() << u"К-во ДОЛГ"_s << u"K_vo_Dolg,Diam_Frez,KOD"_s
+                                     << QList<int>{1, 2, 3};
+    QTest::newRow("holders by new") << 2 << QString() << u"К-во НОВЫЙ"_s << u"K_vo_New,KOD"_s << QList<int>{2, 4, 1, 3};
+    QTest::newRow("inserts by new") << 3 << QString() << u"К-во НОВЫЙ"_s << u"K_vo_New,KOD"_s << QList<int>{2, 4, 1, 3};
+    QTest::newRow("debts by code") << 4 << QString() << u"КОД"_s << u"KOD"_s << QList<int>{3, 2, 1};
+    QTest::newRow("debts by number") << 4 << QString() << u"№ зап."_s << u"Nomer_zap"_s << QList<int>{2, 3, 1};
+    // Ties: used stock, then diameter, then code; box, then firm, then code.
+    QTest::newRow("drills by used") << 0 << QString() << u"К-во БУ"_s << u"K_vo_BU,Diam_Sverla,KOD"_s
+                                    << QList<int>{3, 4, 5, 1, 2};
+    QTest::newRow("holders by box") << 2 << QString() << u"КОРОБ"_s << u"Korob,Name,KOD"_s << QList<int>{4, 2, 1, 3};
+    QTest::newRow("inserts by box") << 3 << QString() << u"КОРОБ"_s << u"Korob,Name,KOD"_s << QList<int>{4, 2, 1, 3};
+    // No entry: the title is marked, the order stays.
+    QTest::newRow("debts by the unlisted column") << 4 << u"№ зап."_s << u"ФИО кто внес запись"_s << u"Nomer_zap"_s
+                                                  << QList<int>{2, 3, 1};
+}
+
+// Clicked twice, each title gives its order, the only yellow title, and the
+// record that was current, shown in the detail panel.
+void tst_MainWindow::titleClickSorts()
+{
+    QFETCH(int, page);
+    QFETCH(QString, before);
+    QFETCH(QString, title);
+    QFETCH(QString, keys);
+    QFETCH(QList<int>, order);
+
+    sortingStock().write(m_db);
+    writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+    frm_Main->PageControl_Main->setCurrentIndex(page);
+    DBGrid *grid = pageGrid(page);
+    db::DataSet *dataSet = grid->dataSource()->dataSet();
+    if (!before.isEmpty())
+        clickTitle(grid, columnTitled(grid, before));
+    const int column = columnTitled(grid, title);
+    QVERIFY(column >= 0);
+    dataSet->setCurrentRow(dataSet->recordCount() - 2);
+    const int current = dataSet->fieldByName(u"ID"_s)->asInteger();
+    // A field the page's detail panel shows, different in every record on
+    // the drills, cutters and debts pages.
+    const QString shown = page == 4 ? u"Nomer_Zap"_s : u"Korob"_s;
+    const QString text = dataSet->fieldByName(shown)->asString();
+    QSignalSpy scrolls(dataSet, &db::DataSet::afterScroll);
+    for (int round = 1; round <= 2; ++round) {
+        clickTitle(grid, column);
+        QCOMPARE(dataSet->sort(), keys);
+        QCOMPARE(ids(dataSet), order);
+        QCOMPARE(yellowTitles(grid), QList<int>{column});
+        QCOMPARE(dataSet->fieldByName(u"ID"_s)->asInteger(), current);
+        QCOMPARE(grid->currentIndex().row(), dataSet->currentRow());
+        QCOMPARE(scrolls.size(), round);
+        QCOMPARE(detailText(grid->dataSource(), shown), text);
+    }
+    QVERIFY(m_boxes->shown.isEmpty());
+}
+
+void tst_MainWindow::titleClickWithoutRecords_data()
+{
+    QTest::addColumn<bool>("database");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QList<RecordedBox>>("boxes");
+    // The closed data set's blank column: the title turns yellow, the
+    // locate fails.
+    QTest::newRow("no database") << false << QString() << QString() << QList<RecordedBox>{closedReport(u"dtset_Sverla"_s)};
+    QTest::newRow("no drills") << true << u"Диам."_s << u"Diam_Sverla,KOD"_s << QList<RecordedBox>{};
+}
+
+void tst_MainWindow::titleClickWithoutRecords()
+{
+    QFETCH(bool, database);
+    QFETCH(QString, title);
+    QFETCH(QString, keys);
+    QFETCH(QList<RecordedBox>, boxes);
+
+    StockFile noDrills;
+    noDrills.add("Firma", {{"ID", std::int64_t(1)}, {"Name", std::string("Iscar")}});
+    noDrills.write(m_db);
+    if (database)
+        writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+    m_boxes->shown.clear();
+    DBGrid *grid = frm_Main->dbgr_Sverlo;
+    const int column = columnTitled(grid, title);
+    QVERIFY(column >= 0);
+    clickTitle(grid, column);
+    compareBoxes(boxes);
+    QCOMPARE(yellowTitles(grid), QList<int>{column});
+    QCOMPARE(DM->dtset_Sverla->sort(), keys);
 }
 
 // The tests run under the program's own application object.
