@@ -143,6 +143,38 @@ QString detailText(db::DataSource *source, const QString &field)
     return u"<no edit>"_s;
 }
 
+// What a rendered cell shows: its background (the top row, which text never
+// reaches), and the pixels that differ from it.
+struct Cell {
+    QColor background;
+    int ink = 0;        // pixels not of the background
+    int left = -1;      // first column of ink, from the cell's left edge
+    int right = -1;     // last column of ink
+    bool red = false;   // some ink is plainly red
+    bool white = false;  // some ink is white (on a dark background)
+};
+
+Cell cellAt(DBGrid *grid, const QImage &shot, int row, int column)
+{
+    const QRect rect = grid->visualRect(grid->model()->index(row, column));
+    Cell cell;
+    cell.background = shot.pixelColor(rect.left() + 1, rect.top());
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            if (c == cell.background)
+                continue;
+            ++cell.ink;
+            if (cell.left < 0 || x - rect.left() < cell.left)
+                cell.left = x - rect.left();
+            cell.right = std::max(cell.right, x - rect.left());
+            cell.red |= c.red() > 160 && c.green() < 100 && c.blue() < 100;
+            cell.white |= c.red() > 235 && c.green() > 235 && c.blue() > 235;
+        }
+    }
+    return cell;
+}
+
 QList<int> yellowTitles(DBGrid *grid)
 {
     QList<int> yellow;
@@ -180,6 +212,7 @@ private slots:
     void titleClickSorts();
     void titleClickWithoutRecords_data();
     void titleClickWithoutRecords();
+    void gridPainting();
 
 private:
     void writeConfig(const QByteArray &bytes);
@@ -676,6 +709,97 @@ void tst_MainWindow::titleClickWithoutRecords()
     compareBoxes(boxes);
     QCOMPARE(yellowTitles(grid), QList<int>{column});
     QCOMPARE(DM->dtset_Sverla->sort(), keys);
+}
+
+// Rendered grids as the storekeeper reads them: banding, zero stock in red,
+// the sorted column, the current row while another control has the focus,
+// and the debts' used/new words.
+void tst_MainWindow::gridPainting()
+{
+    StockFile stock;
+    stock.add("Firma", {{"ID", std::int64_t(1)}, {"Name", std::string("Sandvik")}});
+    stock.add("People", {{"ID", std::int64_t(1)}, {"FIO", std::string("Иванов И. И.")}});
+    stock.add("List_Tabl", {{"ID", std::int64_t(1)}, {"Tabl_Name", std::string("Сверла")}});
+    // Drills in this order (by diameter): new/used 0/0, 0/3, -1/0, null/0, 2/2.
+    const jetdb::Value fresh[] = {std::int64_t(0), std::int64_t(0), std::int64_t(-1), jetdb::Null{}, std::int64_t(2)};
+    const std::int64_t used[] = {0, 3, 0, 0, 2};
+    for (std::int64_t i = 0; i < 5; ++i)
+        stock.add("Sverla", tool(i + 1, "S-" + std::to_string(i + 1), {{"Diam_Sverla", double(i + 1)},
+                  {"K_vo_New", fresh[i]}, {"K_vo_BU", used[i]}, {"ID_Firma", std::int64_t(1)}}));
+    for (std::int64_t i = 1; i <= 3; ++i)
+        stock.add("Dolgi", {{"ID", i}, {"Nomer_Zap", i}, {"ID_Tabl", std::int64_t(1)}, {"ID_Instr", i},
+                            {"ID_People", std::int64_t(1)}, {"K_vo", std::int64_t(0)}, {"Instr_is_BU", i == 1}});
+    stock.write(m_db);
+    writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+    frm_Main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frm_Main));
+
+    DBGrid *drills = frm_Main->dbgr_Sverlo;
+    const QColor window = drills->palette().color(QPalette::Base);
+    const QColor highlight = drills->palette().color(QPalette::Highlight);
+    const QColor paleGreen(0xC0, 0xDC, 0xC0), silver(0xC0, 0xC0, 0xC0);
+    DM->dtset_Sverla->setCurrentRow(4);
+    for (QLineEdit *edit : frm_Main->findChildren<QLineEdit *>()) {
+        if (edit->isVisible())
+            edit->setFocus();
+    }
+    QVERIFY(!drills->hasFocus());
+    const int code = columnTitled(drills, u"Код"_s), firm = columnTitled(drills, u"Фирма"_s);
+    const QImage plain = drills->viewport()->grab().toImage();
+    const struct { QColor background; bool red; } rows[] = {
+        {window, true}, {paleGreen, false}, {window, false}, {paleGreen, true}, {highlight, false}};
+    for (int row = 0; row < 5; ++row) {
+        const Cell cell = cellAt(drills, plain, row, code);
+        QCOMPARE(cell.background, rows[row].background);
+        QCOMPARE(cell.red, rows[row].red);
+        if (row == 4)
+            QVERIFY2(cell.white, "white text in the current row");
+    }
+
+    clickTitle(drills, firm);  // one firm: the order stays
+    const QImage sorted = drills->viewport()->grab().toImage();
+    for (int row = 0; row < 5; ++row) {
+        const Cell before = cellAt(drills, plain, row, firm);
+        const Cell after = cellAt(drills, sorted, row, firm);
+        QCOMPARE(after.background, row == 4 ? highlight : row % 2 ? paleGreen : silver);
+        QCOMPARE(after.red, rows[row].red);
+        if (row == 4)
+            QCOMPARE(after.ink, before.ink);  // the current row is not bold
+        else
+            QVERIFY2(after.ink > before.ink, "the sorted column is bold");
+    }
+
+    frm_Main->PageControl_Main->setCurrentIndex(4);
+    DBGrid *debts = frm_Main->dbgrid_Dolgi;
+    DM->dtset_Dolgi->setCurrentRow(2);
+    const int usedColumn = columnTitled(debts, u"Инстр. БУ"_s);
+    for (bool sortedByIt : {false, true}) {
+        if (sortedByIt)
+            clickTitle(debts, usedColumn);
+        const QImage shot = debts->viewport()->grab().toImage();
+        for (int row = 0; row < 3; ++row) {
+            const Cell cell = cellAt(debts, shot, row, usedColumn);
+            QVERIFY2(cell.left == 5 || cell.left == 6, qPrintable(QString::number(cell.left)));
+            if (row == 2)
+                QVERIFY2(cell.white && cell.background == highlight, "white on highlight in the current row");
+        }
+        // "БУ" is narrower than "Новый" (the other rows, one of them current).
+        QList<int> widths;
+        for (int row = 0; row < 3; ++row) {
+            const Cell cell = cellAt(debts, shot, row, usedColumn);
+            const bool usedTool = DM->dtset_Dolgi->value(row, DM->dtset_DolgiInstr_is_BU->index()).toBool();
+            widths.insert(usedTool ? 0 : widths.size(), cell.right - cell.left);
+        }
+        QVERIFY2(widths[0] + 10 < std::min(widths[1], widths[2]), "БУ as wide as Новый");
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                QVERIFY2(!(c.red() > 160 && c.green() < 100 && c.blue() < 100), "red on the debts grid");
+            }
+        }
+    }
+    QVERIFY(m_boxes->shown.isEmpty());
 }
 
 // The tests run under the program's own application object.
