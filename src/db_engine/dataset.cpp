@@ -90,27 +90,40 @@ inline int packedCode(char16_t c)
 
 constexpr int kPackedChars = 9;
 
+// Whether the quick text order covers `c` (hyphens included, which it sets
+// aside): the test for the characters past the packed prefix.
+inline bool packable(char16_t c)
+{
+    // Space, '-', '.', '/', digits and Latin letters; then Cyrillic А..я.
+    constexpr std::uint64_t low = (1ull << ' ') | (1ull << '-') | (1ull << '.') | (1ull << '/') | (0x3FFull << '0');
+    constexpr std::uint64_t high = (0x3FFFFFFull << ('A' - 64)) | (0x3FFFFFFull << ('a' - 64));
+    if (c < 64)
+        return (low >> c) & 1;
+    if (c < 128)
+        return (high >> (c - 64)) & 1;
+    return c >= 0x0410 && c <= 0x044F;
+}
+
 // The first nine characters of a text, hyphens skipped, packed so that
 // unsigned order is the database's order of those characters; false when
-// the text holds a character the packing does not cover.
+// the text holds a character the quick order does not cover, anywhere.
 bool packPrefix(QStringView text, std::uint64_t &key)
 {
     key = 0;
     int packed = 0;
-    for (const QChar ch : text) {
-        const char16_t c = ch.unicode();
-        if (c == u'-')
+    const char16_t *c = text.utf16();
+    const char16_t *const end = c + text.size();
+    for (; c != end && packed < kPackedChars; ++c) {
+        if (*c == u'-')
             continue;
-        const int code = packedCode(c);
+        const int code = packedCode(*c);
         if (code < 0)
             return false;
-        if (packed < kPackedChars) {
-            key = (key << 7) | std::uint64_t(code);
-            ++packed;
-        }
+        key = (key << 7) | std::uint64_t(code);
+        ++packed;
     }
     key <<= 7 * (kPackedChars - packed);
-    return true;
+    return std::all_of(c, end, packable);
 }
 
 // Stable sort of `items` by their keys, least significant digit first, over
@@ -192,6 +205,103 @@ private:
 
     std::vector<std::uint32_t> m_slots;
 };
+
+// Sorts `rows` by their texts in the database's order and puts the rows
+// whose texts compare equal into one group: appends each group's first
+// text to `groups`, ascending, and its index to `groupOfRow`. Each distinct
+// text is compared once however many rows hold it.
+void groupTexts(const std::vector<QStringView> &texts, const std::vector<int> &rows,
+                std::vector<QStringView> &groups, std::vector<std::uint32_t> &groupOfRow)
+{
+    DistinctTexts seen{rows.size()};
+    std::vector<QStringView> distinct;
+    std::vector<std::uint32_t> textOf(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const QStringView text = texts[rows[i]];
+        std::uint32_t &id = seen.slot(text, [&](std::uint32_t d) { return distinct[d - 1]; });
+        if (id == 0) {
+            distinct.push_back(text);
+            id = std::uint32_t(distinct.size());
+        }
+        textOf[i] = id - 1;
+    }
+    std::vector<std::uint32_t> byText(distinct.size());
+    std::iota(byText.begin(), byText.end(), 0);
+    std::sort(byText.begin(), byText.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return compareDatabaseText(distinct[a], distinct[b]) < 0;
+    });
+    std::vector<std::uint32_t> groupOf(distinct.size());
+    for (std::size_t i = 0; i < byText.size(); ++i) {
+        if (i == 0 || compareDatabaseText(distinct[byText[i - 1]], distinct[byText[i]]) != 0)
+            groups.push_back(distinct[byText[i]]);
+        groupOf[byText[i]] = std::uint32_t(groups.size() - 1);
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        groupOfRow[rows[i]] = groupOf[textOf[i]];
+}
+
+// Ranks the texts of the `present` rows in the order the queries' ORDER BY
+// gives them, equal texts sharing a rank from 1 up; returns the highest.
+// Most texts are told apart by a packed prefix and a radix sort; only texts
+// with the same prefix, and those the packing cannot hold, are compared.
+std::uint32_t rankTexts(const std::vector<QStringView> &texts, const std::vector<int> &present,
+                        std::vector<std::uint32_t> &rank)
+{
+    std::vector<Keyed> packed;
+    std::vector<int> unpacked;
+    packed.reserve(present.size());
+    for (int r : present) {
+        std::uint64_t prefix;
+        if (packPrefix(texts[r], prefix))
+            packed.push_back({prefix, r});
+        else
+            unpacked.push_back(r);
+    }
+    radixSort(packed, 7 * kPackedChars);
+
+    // Packed texts: groups in order, run of equal prefixes by run.
+    std::vector<std::uint32_t> groupOfRow(texts.size());
+    std::vector<QStringView> groups;
+    std::vector<int> run;
+    for (std::size_t i = 0, j = 0; i < packed.size(); i = j) {
+        const QStringView first = texts[packed[i].row];
+        bool same = true;
+        for (j = i + 1; j < packed.size() && packed[j].key == packed[i].key; ++j)
+            same = same && texts[packed[j].row] == first;
+        if (same) {
+            groups.push_back(first);
+            for (std::size_t k = i; k < j; ++k)
+                groupOfRow[packed[k].row] = std::uint32_t(groups.size() - 1);
+        } else {
+            run.clear();
+            for (std::size_t k = i; k < j; ++k)
+                run.push_back(packed[k].row);
+            groupTexts(texts, run, groups, groupOfRow);
+        }
+    }
+    std::vector<QStringView> others;
+    groupTexts(texts, unpacked, others, groupOfRow);
+
+    // The two ascending lists merged; a group of each that compare equal
+    // share a rank.
+    std::vector<std::uint32_t> packedRank(groups.size()), otherRank(others.size());
+    std::uint32_t top = 0;
+    for (std::size_t a = 0, b = 0; a < groups.size() || b < others.size();) {
+        const int c = a == groups.size()   ? 1
+                      : b == others.size() ? -1
+                                           : compareDatabaseText(groups[a], others[b]);
+        ++top;
+        if (c <= 0)
+            packedRank[a++] = top;
+        if (c >= 0)
+            otherRank[b++] = top;
+    }
+    for (const Keyed &k : packed)
+        rank[k.row] = packedRank[groupOfRow[k.row]];
+    for (int r : unpacked)
+        rank[r] = otherRank[groupOfRow[r]];
+    return top;
+}
 
 } // namespace
 
@@ -375,58 +485,26 @@ const DataSet::SortRanks &DataSet::sortRanks(int column)
     ranks.rank.assign(std::size_t(n), 0);
     const bool isText = kind == ColumnKind::Text || kind == ColumnKind::Memo || kind == ColumnKind::Guid;
     if (isText) {
-        // Each distinct text is ordered once, by the comparison the queries'
-        // ORDER BY uses; a packed prefix decides most comparisons without it.
         std::vector<QString> owned;   // texts the table does not hold as characters
         const bool views = t.data.size() > std::size_t(column)
                            && t.data[column].storage == ColumnValues::Storage::Text;
+        std::vector<QStringView> texts(static_cast<std::size_t>(n));
+        std::vector<int> present;
+        present.reserve(std::size_t(n));
         if (!views)
             owned.reserve(std::size_t(n));
-        struct Text {
-            QStringView text;
-            std::uint64_t prefix;
-            std::uint32_t id;   // 1-based, as textOfRow counts
-            bool packed;
-        };
-        std::vector<Text> texts;
-        std::vector<std::uint32_t> textOfRow(std::size_t(n), 0);   // 0 for NULL
-        DistinctTexts distinct{std::size_t(n)};
         for (int r = 0; r < n; ++r) {
             if (t.isNull(r, column))
                 continue;
-            QStringView text;
             if (views) {
-                text = t.textAt(r, column);
+                texts[r] = t.textAt(r, column);
             } else {
                 owned.push_back(t.value(r, column).toString());
-                text = owned.back();
+                texts[r] = owned.back();
             }
-            std::uint32_t &id = distinct.slot(text, [&](std::uint32_t i) { return texts[i - 1].text; });
-            if (id == 0) {
-                Text entry{text, 0, std::uint32_t(texts.size() + 1), false};
-                entry.packed = packPrefix(text, entry.prefix);
-                texts.push_back(entry);
-                id = entry.id;
-            }
-            textOfRow[r] = id;
+            present.push_back(r);
         }
-        // Prefixes differ only where the database's order differs, so for two
-        // packed texts they decide unless they are equal.
-        const auto compare = [](const Text &a, const Text &b) {
-            if (a.packed && b.packed && a.prefix != b.prefix)
-                return a.prefix < b.prefix ? -1 : 1;
-            return compareDatabaseText(a.text, b.text);
-        };
-        std::sort(texts.begin(), texts.end(), [&](const Text &a, const Text &b) { return compare(a, b) < 0; });
-        std::vector<std::uint32_t> rankOfText(texts.size() + 1, 0);
-        std::uint32_t rank = 0;
-        for (std::size_t i = 0; i < texts.size(); ++i) {
-            if (i == 0 || compare(texts[i - 1], texts[i]) != 0)
-                ++rank;
-            rankOfText[texts[i].id] = rank;
-        }
-        for (int r = 0; r < n; ++r)
-            ranks.rank[r] = rankOfText[textOfRow[r]];
+        const std::uint32_t rank = rankTexts(texts, present, ranks.rank);
         ranks.top = rank;
     } else {
         std::vector<std::pair<double, int>> values;
