@@ -106,7 +106,9 @@ inline bool packable(char16_t c)
 
 // The first nine characters of a text, hyphens skipped, packed so that
 // unsigned order is the database's order of those characters; false when
-// the text holds a character the quick order does not cover, anywhere.
+// the text holds a character the quick order does not cover, anywhere (the
+// comparison hands such texts to the collator, which the prefix cannot
+// stand for).
 bool packPrefix(QStringView text, std::uint64_t &key)
 {
     key = 0;
@@ -126,13 +128,13 @@ bool packPrefix(QStringView text, std::uint64_t &key)
     return std::all_of(c, end, packable);
 }
 
-// Stable sort of `items` by their keys, least significant digit first, over
-// the key's `bits` low bits.
 struct Keyed {
     std::uint64_t key;
     int row;
 };
 
+// Stable sort of `items` by their keys, least significant digit first, over
+// the key's `bits` low bits.
 void radixSort(std::vector<Keyed> &items, int bits)
 {
     constexpr int kDigitBits = 11;
@@ -160,8 +162,8 @@ int bitWidth(std::uint32_t value)
     return bits;
 }
 
-// The distinct texts of a column: an open-addressing table of 1-based ids,
-// the texts themselves kept by the caller.
+// Distinct texts: an open-addressing table of 1-based ids, the texts
+// themselves kept by the caller.
 class DistinctTexts {
 public:
     explicit DistinctTexts(std::size_t values)
