@@ -735,9 +735,16 @@ void tst_MainWindow::gridPainting()
     frm_Main->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(frm_Main));
 
+    // A dark desktop: the system colours come from the palette.
     DBGrid *drills = frm_Main->dbgr_Sverlo;
-    const QColor window = drills->palette().color(QPalette::Base);
-    const QColor highlight = drills->palette().color(QPalette::Highlight);
+    QPalette dark = drills->palette();
+    dark.setColor(QPalette::Base, QColor(30, 30, 40));
+    dark.setColor(QPalette::Text, QColor(220, 220, 220));
+    dark.setColor(QPalette::Button, QColor(60, 50, 50));
+    dark.setColor(QPalette::Highlight, QColor(0, 90, 160));
+    drills->setPalette(dark);
+    const QColor window = dark.color(QPalette::Base);
+    const QColor highlight = dark.color(QPalette::Highlight);
     const QColor paleGreen(0xC0, 0xDC, 0xC0), silver(0xC0, 0xC0, 0xC0);
     DM->dtset_Sverla->setCurrentRow(4);
     for (QLineEdit *edit : frm_Main->findChildren<QLineEdit *>()) {
@@ -759,6 +766,12 @@ void tst_MainWindow::gridPainting()
 
     clickTitle(drills, firm);  // one firm: the order stays
     const QImage sorted = drills->viewport()->grab().toImage();
+    const QImage titles = drills->horizontalHeader()->grab().toImage();
+    const auto titleColour = [&](int column) {
+        return titles.pixelColor(drills->horizontalHeader()->sectionViewportPosition(column) + 1, titles.height() - 3);
+    };
+    QCOMPARE(titleColour(firm), QColor(Qt::yellow));
+    QCOMPARE(titleColour(code), dark.color(QPalette::Button));
     for (int row = 0; row < 5; ++row) {
         const Cell before = cellAt(drills, plain, row, firm);
         const Cell after = cellAt(drills, sorted, row, firm);
@@ -782,7 +795,8 @@ void tst_MainWindow::gridPainting()
             const Cell cell = cellAt(debts, shot, row, usedColumn);
             QVERIFY2(cell.left == 5 || cell.left == 6, qPrintable(QString::number(cell.left)));
             if (row == 2)
-                QVERIFY2(cell.white && cell.background == highlight, "white on highlight in the current row");
+                QVERIFY2(cell.white && cell.background == debts->palette().color(QPalette::Highlight),
+                         "white on highlight in the current row");
         }
         // "БУ" is narrower than "Новый" (the other rows, one of them current).
         QList<int> widths;
