@@ -306,6 +306,20 @@ void tst_DBGrid::titleClicks()
     QVERIFY(h->sectionSize(1) > before);
     QCOMPARE(clicks.count(), 0);
 
+    // Dragging a title onto another moves its column, and is no click,
+    // although the dragged title lies under the pointer when released.
+    const QPoint from = titleCentre(2), to(h->sectionViewportPosition(1) + 4, h->height() / 2);
+    QTest::mousePress(titles, Qt::LeftButton, {}, from);
+    for (int step = 1; step <= 4; ++step) {
+        const QPointF at = from + (to - from) * step / 4;
+        QMouseEvent drag(QEvent::MouseMove, at, titles->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(titles, &drag);
+    }
+    QTest::mouseRelease(titles, Qt::LeftButton, {}, to);
+    QCOMPARE(grid->columnsInDisplayOrder(), (QList<int>{2, 1, 3}));
+    QCOMPARE(clicks.count(), 0);
+    h->moveSection(h->visualIndex(2), 1);
+
     // A press and release on the border without moving is no click either.
     QTest::mouseClick(titles, Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(2) + h->sectionSize(2) - 1, 5));
     QCOMPARE(clicks.count(), 0);
