@@ -663,8 +663,14 @@ void tst_MainWindow::titleClickSorts()
     const QString shown = page == 4 ? u"Nomer_Zap"_s : u"Korob"_s;
     const QString text = dataSet->fieldByName(shown)->asString();
     QSignalSpy scrolls(dataSet, &db::DataSet::afterScroll);
+    QList<int> cursors;  // while the record comes back: the busy cursor
+    connect(dataSet, &db::DataSet::afterScroll, this, [&cursors] {
+        cursors << (QApplication::overrideCursor() ? int(QApplication::overrideCursor()->shape()) : -1);
+    });
     for (int round = 1; round <= 2; ++round) {
         clickTitle(grid, column);
+        QCOMPARE(cursors.takeLast(), int(Qt::WaitCursor));
+        QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(dataSet->sort(), keys);
         QCOMPARE(ids(dataSet), order);
         QCOMPARE(yellowTitles(grid), QList<int>{column});
