@@ -209,37 +209,38 @@ private:
 };
 
 // Sorts `rows` by their texts in the database's order and puts the rows
-// whose texts compare equal into one group: appends each group's first
-// text to `groups`, ascending, and its index to `groupOfRow`. Each distinct
-// text is compared once however many rows hold it.
-void groupTexts(const std::vector<QStringView> &texts, const std::vector<int> &rows,
-                std::vector<QStringView> &groups, std::vector<std::uint32_t> &groupOfRow)
+// whose texts compare equal into one group: appends each group's first row
+// to `groups`, ascending by text, and sets `groupOf[i]` to the group of
+// rows[i]. Each distinct text is compared once however many rows hold it.
+void groupTexts(const std::vector<QStringView> &texts, const std::vector<int> &rows, std::vector<int> &groups,
+                std::vector<std::uint32_t> &groupOf)
 {
     DistinctTexts seen{rows.size()};
-    std::vector<QStringView> distinct;
+    std::vector<int> distinct;   // a row of each distinct text
     std::vector<std::uint32_t> textOf(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const QStringView text = texts[rows[i]];
-        std::uint32_t &id = seen.slot(text, [&](std::uint32_t d) { return distinct[d - 1]; });
+        std::uint32_t &id = seen.slot(texts[rows[i]], [&](std::uint32_t d) { return texts[distinct[d - 1]]; });
         if (id == 0) {
-            distinct.push_back(text);
+            distinct.push_back(rows[i]);
             id = std::uint32_t(distinct.size());
         }
         textOf[i] = id - 1;
     }
+    const auto compare = [&](std::uint32_t a, std::uint32_t b) {
+        return compareDatabaseText(texts[distinct[a]], texts[distinct[b]]);
+    };
     std::vector<std::uint32_t> byText(distinct.size());
     std::iota(byText.begin(), byText.end(), 0);
-    std::sort(byText.begin(), byText.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return compareDatabaseText(distinct[a], distinct[b]) < 0;
-    });
-    std::vector<std::uint32_t> groupOf(distinct.size());
+    std::sort(byText.begin(), byText.end(), [&](std::uint32_t a, std::uint32_t b) { return compare(a, b) < 0; });
+    std::vector<std::uint32_t> groupOfText(distinct.size());
     for (std::size_t i = 0; i < byText.size(); ++i) {
-        if (i == 0 || compareDatabaseText(distinct[byText[i - 1]], distinct[byText[i]]) != 0)
+        if (i == 0 || compare(byText[i - 1], byText[i]) != 0)
             groups.push_back(distinct[byText[i]]);
-        groupOf[byText[i]] = std::uint32_t(groups.size() - 1);
+        groupOfText[byText[i]] = std::uint32_t(groups.size() - 1);
     }
+    groupOf.resize(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i)
-        groupOfRow[rows[i]] = groupOf[textOf[i]];
+        groupOf[i] = groupOfText[textOf[i]];
 }
 
 // Ranks the texts of the `present` rows in the order the queries' ORDER BY
@@ -252,7 +253,11 @@ std::uint32_t rankTexts(const std::vector<QStringView> &texts, const std::vector
     std::vector<Keyed> packed;
     std::vector<int> unpacked;
     packed.reserve(present.size());
-    for (int r : present) {
+    constexpr std::size_t kAhead = 16;   // texts lie scattered: fetch ahead
+    for (std::size_t i = 0; i < present.size(); ++i) {
+        if (i + kAhead < present.size())
+            __builtin_prefetch(texts[present[i + kAhead]].utf16());
+        const int r = present[i];
         std::uint64_t prefix;
         if (packPrefix(texts[r], prefix))
             packed.push_back({prefix, r});
@@ -261,28 +266,32 @@ std::uint32_t rankTexts(const std::vector<QStringView> &texts, const std::vector
     }
     radixSort(packed, 7 * kPackedChars);
 
-    // Packed texts: groups in order, run of equal prefixes by run.
-    std::vector<std::uint32_t> groupOfRow(texts.size());
-    std::vector<QStringView> groups;
+    // Packed texts: groups in order, run of equal prefixes by run. Each
+    // item's key becomes its group.
+    std::vector<int> groups;
     std::vector<int> run;
+    std::vector<std::uint32_t> runGroups;
     for (std::size_t i = 0, j = 0; i < packed.size(); i = j) {
-        const QStringView first = texts[packed[i].row];
+        for (j = i + 1; j < packed.size() && packed[j].key == packed[i].key; ++j) {}
         bool same = true;
-        for (j = i + 1; j < packed.size() && packed[j].key == packed[i].key; ++j)
-            same = same && texts[packed[j].row] == first;
+        for (std::size_t k = i + 1; k < j && same; ++k)
+            same = texts[packed[k].row] == texts[packed[i].row];
         if (same) {
-            groups.push_back(first);
+            groups.push_back(packed[i].row);
             for (std::size_t k = i; k < j; ++k)
-                groupOfRow[packed[k].row] = std::uint32_t(groups.size() - 1);
+                packed[k].key = groups.size() - 1;
         } else {
             run.clear();
             for (std::size_t k = i; k < j; ++k)
                 run.push_back(packed[k].row);
-            groupTexts(texts, run, groups, groupOfRow);
+            groupTexts(texts, run, groups, runGroups);
+            for (std::size_t k = i; k < j; ++k)
+                packed[k].key = runGroups[k - i];
         }
     }
-    std::vector<QStringView> others;
-    groupTexts(texts, unpacked, others, groupOfRow);
+    std::vector<int> others;
+    std::vector<std::uint32_t> otherGroups;
+    groupTexts(texts, unpacked, others, otherGroups);
 
     // The two ascending lists merged; a group of each that compare equal
     // share a rank.
@@ -291,7 +300,7 @@ std::uint32_t rankTexts(const std::vector<QStringView> &texts, const std::vector
     for (std::size_t a = 0, b = 0; a < groups.size() || b < others.size();) {
         const int c = a == groups.size()   ? 1
                       : b == others.size() ? -1
-                                           : compareDatabaseText(groups[a], others[b]);
+                                           : compareDatabaseText(texts[groups[a]], texts[others[b]]);
         ++top;
         if (c <= 0)
             packedRank[a++] = top;
@@ -299,9 +308,9 @@ std::uint32_t rankTexts(const std::vector<QStringView> &texts, const std::vector
             otherRank[b++] = top;
     }
     for (const Keyed &k : packed)
-        rank[k.row] = packedRank[groupOfRow[k.row]];
-    for (int r : unpacked)
-        rank[r] = otherRank[groupOfRow[r]];
+        rank[k.row] = packedRank[k.key];
+    for (std::size_t i = 0; i < unpacked.size(); ++i)
+        rank[unpacked[i]] = otherRank[otherGroups[i]];
     return top;
 }
 
