@@ -343,8 +343,9 @@ void sortByTitle(DBGrid *grid, db::DataSet *dataSet, db::Field *id, const SortEn
     dataSet->locate(u"ID"_s, remembered);  // throws while the data set is closed
 }
 
-// Steps 1 (sorted column) and 3-4 (banding, current row) of every grid's
-// cell painting; the zero-stock step, where a page has it, runs between.
+// Every grid's cell painting marks the sorted column first and bands rows
+// and highlights the current row last; the tool pages' zero-stock red comes
+// between, so red shows on every background but the current row's.
 void markSortedColumn(DBGrid *grid, int column, int state, GridCanvas &canvas)
 {
     if (grid->titleColor(column) == clYellow && !(state & (gdFocused | gdSelected))) {
@@ -432,8 +433,8 @@ void Tfrm_Main::dbgr_PlastinyiDrawColumnCell(DBGrid *grid, QPainter *painter, co
     drawToolCell(grid, painter, rect, column, field, state, canvas, DM->dtset_PlastK_vo_NEW, DM->dtset_PlastK_vo_BU);
 }
 
-// No zero-stock step; the used/new column shows a word instead of the
-// field's text.
+// No zero-stock red; the used/new column shows a word, in the colours and
+// weight chosen for the cell, instead of the field's text.
 void Tfrm_Main::dbgrid_DolgiDrawColumnCell(DBGrid *grid, QPainter *painter, const QRect &rect, int column,
                                            db::Field *field, int state, GridCanvas &canvas)
 {
