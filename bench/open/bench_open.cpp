@@ -7,23 +7,130 @@
 // data set in its order, to check that a faster engine gives the same rows.
 // morvel-bench-open --sort FILE: also times re-sorting the largest data sets
 // by a text column, as a click on a column title does.
+// morvel-bench-open --click FILE: opens FILE through the main window instead
+// and times whole title clicks on the drills and debts grids (the handler's
+// sort and locate, then the first repaint of the visible rows), the first
+// and a repeated click on each title, and the repaint of one screenful.
 #include "DM_Unit.h"
 #include "connection.h"
+#include "data_source.h"
 #include "dataset.h"
+#include "db_grid.h"
+#include "field.h"
+#include "frm_Main_Unit.h"
 #include "result_table.h"
 #include "db_error.h"
+#include "startup.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <ctime>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// CPU time of this thread in nanoseconds: on a busy machine it tells the
+// work apart from the waiting that the wall clock also counts.
+qint64 cpuNanoseconds()
+{
+    timespec t {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// Title clicks through the main window as the user makes them; returns the
+// process's exit code.
+int timeTitleClicks(const QString &path)
+{
+    QTemporaryDir dir;
+    const QString config = dir.filePath(u"morvel.INI"_s);
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    file.write("[BD]\nPathToBD=" + QFile::encodeName(path) + "\n");
+    file.close();
+
+    QElapsedTimer timer;
+    timer.start();
+    createSingletons(config);
+    frm_Main->show();  // opens the database
+    QCoreApplication::processEvents();
+    std::printf("open_ms=%lld\n", static_cast<long long>(timer.elapsed()));
+
+    const struct {
+        int page;
+        DBGrid *grid;
+        void (Tfrm_Main::*click)(int);
+        const char *title;  // the clicked column's field
+        const char *keys;   // its sort key list, for the record
+    } clicks[] = {
+        {0, frm_Main->dbgr_Sverlo, &Tfrm_Main::dbgr_SverloTitleClick, "Kod", "KOD"},
+        {0, frm_Main->dbgr_Sverlo, &Tfrm_Main::dbgr_SverloTitleClick, "K_vo_BU", "K_vo_BU,Diam_Sverla,KOD"},
+        {0, frm_Main->dbgr_Sverlo, &Tfrm_Main::dbgr_SverloTitleClick, "Type", "Type,Diam_Sverla,KOD"},
+        {4, frm_Main->dbgrid_Dolgi, &Tfrm_Main::dbgrid_DolgiTitleClick, "FIO", "FIO,KOD"},
+        {4, frm_Main->dbgrid_Dolgi, &Tfrm_Main::dbgrid_DolgiTitleClick, "KoD", "KOD"},
+    };
+    for (const auto &c : clicks) {
+        frm_Main->PageControl_Main->setCurrentIndex(c.page);
+        QCoreApplication::processEvents();
+        // Somewhere in the middle, as after scrolling.
+        db::DataSet *dataSet = c.grid->dataSource()->dataSet();
+        dataSet->setCurrentRow(dataSet->recordCount() / 3);
+        c.grid->viewport()->repaint();
+        int column = -1;
+        for (int col = 0; col < c.grid->columnCount(); ++col) {
+            if (c.grid->columnField(col) && c.grid->columnField(col)->fieldName() == QLatin1StringView(c.title))
+                column = col;
+        }
+        if (column < 0) {
+            std::fprintf(stderr, "morvel-bench-open: no column %s\n", c.title);
+            return 1;
+        }
+        for (const char *round : {"first", "again"}) {
+            const qint32 id = dataSet->fieldByName(u"ID"_s)->asInteger();
+            QElapsedTimer click;
+            const qint64 cpuStart = cpuNanoseconds();
+            click.start();
+            (frm_Main->*c.click)(column);
+            const qint64 handler = click.nsecsElapsed();
+            c.grid->viewport()->repaint();
+            const qint64 total = click.nsecsElapsed();
+            const qint64 cpu = cpuNanoseconds() - cpuStart;
+            if (dataSet->fieldByName(u"ID"_s)->asInteger() != id) {
+                std::fprintf(stderr, "morvel-bench-open: the click lost the current record\n");
+                return 1;
+            }
+            std::printf("click %s by %s (%s): %.1f ms, cpu %.1f ms (sort+locate %.1f, repaint %.1f; %d rows)\n",
+                        qPrintable(dataSet->name()), c.keys, round, total / 1e6, cpu / 1e6, handler / 1e6,
+                        (total - handler) / 1e6, dataSet->recordCount());
+        }
+    }
+    // One screenful, as when the window is uncovered.
+    frm_Main->PageControl_Main->setCurrentIndex(0);
+    QCoreApplication::processEvents();
+    constexpr int kRepaints = 50;
+    QElapsedTimer paint;
+    const qint64 cpuStart = cpuNanoseconds();
+    paint.start();
+    for (int i = 0; i < kRepaints; ++i)
+        frm_Main->dbgr_Sverlo->viewport()->repaint();
+    std::printf("repaint drills screenful: %.2f ms, cpu %.2f ms\n", paint.nsecsElapsed() / 1e6 / kRepaints,
+                (cpuNanoseconds() - cpuStart) / 1e6 / kRepaints);
+    destroySingletons();
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -35,8 +142,9 @@ int main(int argc, char *argv[])
     const bool plan = argc == 3 && qstrcmp(argv[1], "--plan") == 0;
     const bool digest = argc == 3 && qstrcmp(argv[1], "--digest") == 0;
     const bool sort = argc == 3 && qstrcmp(argv[1], "--sort") == 0;
-    if (argc != 2 && !plan && !digest && !sort) {
-        std::fprintf(stderr, "usage: morvel-bench-open [--plan | --digest | --sort] FILE\n");
+    const bool click = argc == 3 && qstrcmp(argv[1], "--click") == 0;
+    if (argc != 2 && !plan && !digest && !sort && !click) {
+        std::fprintf(stderr, "usage: morvel-bench-open [--plan | --digest | --sort | --click] FILE\n");
         return 2;
     }
     const QString path = QString::fromLocal8Bit(argv[argc - 1]);
@@ -44,6 +152,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "morvel-bench-open: no such file: %s\n", argv[argc - 1]);
         return 2;
     }
+    if (click)
+        return timeTitleClicks(path);
 
     DM = new TDM;
     long long rows = 0;
@@ -89,15 +199,31 @@ int main(int argc, char *argv[])
         }
     }
     if (sort) {
+        // The title clicks' key lists on the largest data sets, one after
+        // another (a sort keeps ties in the order the previous one left), each
+        // with a digest of the order it gives, to compare sort engines.
         const std::pair<db::DataSet *, QString> sorts[] = {
             {DM->dtset_Sverla, u"Kod"_s}, {DM->dtset_Sverla, u"Type,Diam_Sverla,KOD"_s},
-            {DM->dtset_Dolgi, u"KoD"_s}, {DM->dtset_Dolgi, u"FIO"_s}, {DM->dtset_Dolgi, u"KoD"_s}};
+            {DM->dtset_Sverla, u"Diam_Sverla,KOD"_s}, {DM->dtset_Sverla, u"Diam_Hvost,KOD"_s},
+            {DM->dtset_Sverla, u"L_Instr,Diam_Sverla,KOD"_s}, {DM->dtset_Sverla, u"L_reza,Diam_Sverla,KOD"_s},
+            {DM->dtset_Sverla, u"K_vo_New,Diam_Sverla,KOD"_s}, {DM->dtset_Sverla, u"K_vo_BU,Diam_Sverla,KOD"_s},
+            {DM->dtset_Sverla, u"K_vo_Dolg,Diam_Sverla,KOD"_s}, {DM->dtset_Sverla, u"Name,Diam_Sverla,KOD"_s},
+            {DM->dtset_Sverla, u"Korob,Diam_Sverla,KOD"_s}, {DM->dtset_Sverla, u"Prim"_s},
+            {DM->dtset_Dolgi, u"KoD"_s}, {DM->dtset_Dolgi, u"FIO"_s}, {DM->dtset_Dolgi, u"Nomer_zap"_s},
+            {DM->dtset_Dolgi, u"Tabl_Name,Nomer_zap"_s}, {DM->dtset_Dolgi, u"Date,Nomer_zap"_s},
+            {DM->dtset_Dolgi, u"FIO,KOD"_s}, {DM->dtset_Dolgi, u"K_vo,KOD"_s},
+            {DM->dtset_Dolgi, u"Instr_is_BU,KOD"_s}, {DM->dtset_Dolgi, u"FIO_AdminBD DESC,KoD"_s}};
         for (const auto &[dataSet, keys] : sorts) {
             QElapsedTimer sortTimer;
             sortTimer.start();
             dataSet->setSort(keys);
-            std::printf("sort %s by %s: %lld ms (%d rows)\n", qPrintable(dataSet->name()), qPrintable(keys),
-                        static_cast<long long>(sortTimer.elapsed()), dataSet->recordCount());
+            const qint64 sortNs = sortTimer.nsecsElapsed();
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            db::Field *id = dataSet->fieldByName(u"ID"_s);
+            for (int r = 0; r < dataSet->recordCount(); ++r)
+                hash.addData(QByteArray::number(dataSet->value(r, id->index()).toInt()) + ',');
+            std::printf("sort %s by %s: %.1f ms (%d rows) order=%s\n", qPrintable(dataSet->name()), qPrintable(keys),
+                        sortNs / 1e6, dataSet->recordCount(), hash.result().toHex().left(16).constData());
         }
     }
     if (plan) {

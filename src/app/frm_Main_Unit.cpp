@@ -3,6 +3,7 @@
 #include "DM_Unit.h"
 #include "command_line.h"
 #include "connection.h"
+#include "data_source.h"
 #include "dataset.h"
 #include "error_report.h"
 #include "file_lookup.h"
@@ -12,16 +13,19 @@
 #include "picture_file.h"
 #include "private_profile.h"
 
+#include "colors.h"
 #include "db_grid.h"
 #include "image_view.h"
 #include "status_bar.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QMoveEvent>
+#include <QPainter>
 #include <QShowEvent>
 #include <QTabWidget>
 
@@ -258,39 +262,211 @@ void Tfrm_Main::mm_StopPicClick()
     }
 }
 
-// The grids keep their query's order: a click on a title changes nothing.
-void Tfrm_Main::dbgr_SverloTitleClick(int) {}
-void Tfrm_Main::dbgr_FrezyTitleClick(int) {}
-void Tfrm_Main::dbgr_Derj_PLTitleClick(int) {}
-void Tfrm_Main::dbgr_PlastinyiTitleClick(int) {}
-void Tfrm_Main::dbgrid_DolgiTitleClick(int) {}
+namespace {
+
+// One entry of a grid's sort table: the field name a clicked column is
+// compared with (letter case ignored) and the key list the data set sorts by.
+struct SortEntry {
+    QLatin1StringView column;
+    const char16_t *keys;
+};
+
+constexpr SortEntry kDrillSorts[] = {
+    {"Type"_L1, u"Type,Diam_Sverla,KOD"},
+    {"KOD"_L1, u"KOD"},
+    {"Diam_Sverla"_L1, u"Diam_Sverla,KOD"},
+    {"Diam_Hvost"_L1, u"Diam_Hvost,KOD"},
+    {"L_Instr"_L1, u"L_Instr,Diam_Sverla,KOD"},
+    {"L_reza"_L1, u"L_reza,Diam_Sverla,KOD"},
+    {"K_vo_New"_L1, u"K_vo_New,Diam_Sverla,KOD"},
+    {"K_vo_BU"_L1, u"K_vo_BU,Diam_Sverla,KOD"},
+    {"K_vo_Dolg"_L1, u"K_vo_Dolg,Diam_Sverla,KOD"},
+    {"Name"_L1, u"Name,Diam_Sverla,KOD"},
+    {"Korob"_L1, u"Korob,Diam_Sverla,KOD"},
+};
+
+constexpr SortEntry kCutterSorts[] = {
+    {"Type"_L1, u"Type,Diam_Frez,KOD"},
+    {"KOD"_L1, u"KOD"},
+    {"Diam_Frez"_L1, u"Diam_Frez,KOD"},
+    {"Diam_Hvost"_L1, u"Diam_Hvost,KOD"},
+    {"L_Instr"_L1, u"L_Instr,Diam_Frez,KOD"},
+    {"L_reza"_L1, u"L_reza,Diam_Frez,KOD"},
+    {"N_zub"_L1, u"N_zub,Diam_Frez,KOD"},
+    {"R_FAS_instr"_L1, u"R_FAS_instr,Diam_Frez,KOD"},
+    {"K_vo_New"_L1, u"K_vo_New,Diam_Frez,KOD"},
+    {"K_vo_BU"_L1, u"K_vo_BU,Diam_Frez,KOD"},
+    {"K_vo_Dolg"_L1, u"K_vo_Dolg,Diam_Frez,KOD"},
+    {"Name"_L1, u"Name,Diam_Frez,KOD"},
+    {"Korob"_L1, u"Korob,Diam_Frez,KOD"},
+};
+
+constexpr SortEntry kHolderSorts[] = {
+    {"Derj_Name"_L1, u"Derj_Name,KOD"},
+    {"KOD"_L1, u"KOD"},
+    {"K_vo_New"_L1, u"K_vo_New,KOD"},
+    {"K_vo_BU"_L1, u"K_vo_BU,KOD"},
+    {"K_vo_Dolg"_L1, u"K_vo_Dolg,KOD"},
+    {"Name"_L1, u"Name,KOD"},
+    {"Korob"_L1, u"Korob,Name,KOD"},
+};
+
+constexpr SortEntry kInsertSorts[] = {
+    {"Naimenovanie"_L1, u"Naimenovanie,KOD"},
+    {"KOD"_L1, u"KOD"},
+    {"K_vo_New"_L1, u"K_vo_New,KOD"},
+    {"K_vo_BU"_L1, u"K_vo_BU,KOD"},
+    {"K_vo_Dolg"_L1, u"K_vo_Dolg,KOD"},
+    {"Name"_L1, u"Name,KOD"},
+    {"Korob"_L1, u"Korob,Name,KOD"},
+};
+
+// FIO_AdminBD has no entry: its title is marked, the order stays.
+constexpr SortEntry kDebtSorts[] = {
+    {"Nomer_zap"_L1, u"Nomer_zap"},
+    {"Tabl_Name"_L1, u"Tabl_Name,Nomer_zap"},
+    {"KOD"_L1, u"KOD"},
+    {"Date"_L1, u"Date,Nomer_zap"},
+    {"FIO"_L1, u"FIO,KOD"},
+    {"K_vo"_L1, u"K_vo,KOD"},
+    {"Instr_is_BU"_L1, u"Instr_is_BU,KOD"},
+};
+
+// The busy cursor while a title click re-sorts; gone before an error it
+// lets out is reported.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+// Re-sorts the grid's data set by the clicked column's entry, marks that
+// title as the sorted one and brings the record that was current back.
+template<std::size_t N>
+void sortByTitle(DBGrid *grid, db::DataSet *dataSet, db::Field *id, const SortEntry (&table)[N], int column)
+{
+    const BusyCursor busy;
+    const qint32 remembered = id->asInteger();
+    for (int c = 0; c < grid->columnCount(); ++c)
+        grid->setTitleColor(c, clBtnFace);
+    const db::Field *clicked = grid->columnField(column);
+    const QString name = clicked ? clicked->fieldName() : QString();
+    for (const SortEntry &entry : table) {
+        if (name.compare(entry.column, Qt::CaseInsensitive) == 0)
+            dataSet->setSort(QString::fromUtf16(entry.keys));
+    }
+    grid->setTitleColor(column, clYellow);
+    dataSet->locate(u"ID"_s, remembered);  // throws while the data set is closed
+}
+
+// Every grid's cell painting marks the sorted column first and bands rows
+// and highlights the current row last; the tool pages' zero-stock red comes
+// between, so red shows on every background but the current row's.
+void markSortedColumn(DBGrid *grid, int column, int state, GridCanvas &canvas)
+{
+    if (grid->titleColor(column) == clYellow && !(state & (gdFocused | gdSelected))) {
+        canvas.font.setBold(true);
+        canvas.font.setItalic(false);
+        canvas.font.setUnderline(false);
+        canvas.font.setStrikeOut(false);
+        canvas.brushColor = clSilver;
+    }
+}
+
+void bandAndMarkCurrent(DBGrid *grid, int state, GridCanvas &canvas)
+{
+    if (grid->dataSource()->dataSet()->recNo() % 2 == 0 && !(state & (gdFocused | gdSelected)))
+        canvas.brushColor = clMoneyGreen;
+    if (state & gdSelected) {
+        canvas.brushColor = clMenuHighlight;
+        canvas.fontColor = clWhite;
+    }
+}
+
+// A tool page's cell: red text when neither new nor used stock is left
+// (exactly 0; null counts as 0, a negative quantity does not).
+void drawToolCell(DBGrid *grid, QPainter *painter, const QRect &rect, int column, db::Field *field, int state,
+                  GridCanvas &canvas, const db::Field *newStock, const db::Field *usedStock)
+{
+    markSortedColumn(grid, column, state, canvas);
+    if (newStock->asInteger() == 0 && usedStock->asInteger() == 0)
+        canvas.fontColor = clRed;
+    bandAndMarkCurrent(grid, state, canvas);
+    grid->defaultDrawColumnCell(painter, rect, column, field, state, canvas);
+}
+
+constexpr int kWordLeft = 5;
+constexpr int kWordTop = 2;
+
+} // namespace
+
+void Tfrm_Main::dbgr_SverloTitleClick(int column)
+{
+    sortByTitle(dbgr_Sverlo, DM->dtset_Sverla, DM->dtset_SverlaID, kDrillSorts, column);
+}
+
+void Tfrm_Main::dbgr_FrezyTitleClick(int column)
+{
+    sortByTitle(dbgr_Frezy, DM->dtset_Frezy, DM->dtset_FrezyID, kCutterSorts, column);
+}
+
+void Tfrm_Main::dbgr_Derj_PLTitleClick(int column)
+{
+    sortByTitle(dbgr_Derj_PL, DM->dtset_Derj, DM->dtset_DerjID, kHolderSorts, column);
+}
+
+void Tfrm_Main::dbgr_PlastinyiTitleClick(int column)
+{
+    sortByTitle(dbgr_Plastinyi, DM->dtset_Plast, DM->dtset_PlastID, kInsertSorts, column);
+}
+
+void Tfrm_Main::dbgrid_DolgiTitleClick(int column)
+{
+    sortByTitle(dbgrid_Dolgi, DM->dtset_Dolgi, DM->dtset_DolgiID, kDebtSorts, column);
+}
 
 void Tfrm_Main::dbgr_SverloDrawColumnCell(DBGrid *grid, QPainter *painter, const QRect &rect, int column,
                                           db::Field *field, int state, GridCanvas &canvas)
 {
-    grid->defaultDrawColumnCell(painter, rect, column, field, state, canvas);
+    drawToolCell(grid, painter, rect, column, field, state, canvas, DM->dtset_SverlaK_vo_New, DM->dtset_SverlaK_vo_BU);
 }
 
 void Tfrm_Main::dbgr_FrezyDrawColumnCell(DBGrid *grid, QPainter *painter, const QRect &rect, int column,
                                          db::Field *field, int state, GridCanvas &canvas)
 {
-    grid->defaultDrawColumnCell(painter, rect, column, field, state, canvas);
+    drawToolCell(grid, painter, rect, column, field, state, canvas, DM->dtset_FrezyK_vo_New, DM->dtset_FrezyK_vo_BU);
 }
 
 void Tfrm_Main::dbgr_Derj_PLDrawColumnCell(DBGrid *grid, QPainter *painter, const QRect &rect, int column,
                                            db::Field *field, int state, GridCanvas &canvas)
 {
-    grid->defaultDrawColumnCell(painter, rect, column, field, state, canvas);
+    drawToolCell(grid, painter, rect, column, field, state, canvas, DM->dtset_DerjK_vo_NEW, DM->dtset_DerjK_vo_BU);
 }
 
 void Tfrm_Main::dbgr_PlastinyiDrawColumnCell(DBGrid *grid, QPainter *painter, const QRect &rect, int column,
                                              db::Field *field, int state, GridCanvas &canvas)
 {
-    grid->defaultDrawColumnCell(painter, rect, column, field, state, canvas);
+    drawToolCell(grid, painter, rect, column, field, state, canvas, DM->dtset_PlastK_vo_NEW, DM->dtset_PlastK_vo_BU);
 }
 
+// No zero-stock red; the used/new column shows a word, in the colours and
+// weight chosen for the cell, instead of the field's text.
 void Tfrm_Main::dbgrid_DolgiDrawColumnCell(DBGrid *grid, QPainter *painter, const QRect &rect, int column,
                                            db::Field *field, int state, GridCanvas &canvas)
 {
+    markSortedColumn(grid, column, state, canvas);
+    bandAndMarkCurrent(grid, state, canvas);
     grid->defaultDrawColumnCell(painter, rect, column, field, state, canvas);
+    if (field != DM->dtset_DolgiInstr_is_BU)
+        return;
+    painter->save();
+    painter->fillRect(rect, resolveColor(canvas.brushColor, grid->palette()));
+    painter->setClipRect(rect);
+    painter->setFont(canvas.font);
+    painter->setPen(resolveColor(canvas.fontColor, grid->palette()));
+    painter->drawText(rect.adjusted(kWordLeft, kWordTop, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                      field->asBoolean() ? u"БУ"_s : u"Новый"_s);
+    painter->restore();
 }

@@ -12,7 +12,9 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace db {
 
@@ -88,7 +90,11 @@ signals:
 private:
     [[noreturn]] void fail(const QString &text) const;
     void checkActive() const;
-    const std::vector<double> &sortKey(int column);
+    struct SortRanks {
+        std::vector<std::uint32_t> rank;   // per table row; 0 for NULL
+        std::uint32_t top = 0;             // the highest rank
+    };
+    const SortRanks &sortRanks(int column);
 
     struct Rows;
     Connection *m_connection;

@@ -56,7 +56,7 @@ protected:
         if (!rect.isValid())
             return;
         p->save();
-        p->fillRect(rect, m_grid->titleColor(logical));
+        p->fillRect(rect, resolveColor(m_grid->titleColor(logical), m_grid->palette()));
         drawRaisedEdges(p, rect, palette());
         p->setFont(m_grid->titleFont());
         p->setPen(m_grid->palette().color(QPalette::WindowText));
@@ -280,7 +280,7 @@ void DBGrid::onModelReset()
 void DBGrid::rebuildColumns()
 {
     const int count = model() ? model()->columnCount() : 0;
-    m_titleColors = QList<QColor>(count, buttonFace(this));
+    m_titleColors = QList<TColor>(count, clBtnFace);
     QHeaderView *header = horizontalHeader();
     // Restore the natural order in case the user moved columns.
     for (int logical = 0; logical < count; ++logical) {
@@ -332,12 +332,12 @@ QList<int> DBGrid::columnsInDisplayOrder() const
     return columns;
 }
 
-QColor DBGrid::titleColor(int column) const
+TColor DBGrid::titleColor(int column) const
 {
-    return column >= 0 && column < m_titleColors.size() ? m_titleColors[column] : buttonFace(this);
+    return column >= 0 && column < m_titleColors.size() ? m_titleColors[column] : clBtnFace;
 }
 
-void DBGrid::setTitleColor(int column, const QColor &color)
+void DBGrid::setTitleColor(int column, TColor color)
 {
     if (column < 0 || column >= m_titleColors.size())
         return;
@@ -370,15 +370,15 @@ void DBGrid::paintCellAt(QPainter *painter, const QRect &rect, int row, int colu
     db::Field *field = columnField(column);
     db::DataSet::ActiveRow presented(m_source->dataSet(), row);
     painter->save();
-    GridCanvas canvas{font(), palette().color(QPalette::Text), palette().color(QPalette::Base)};
+    GridCanvas canvas{font(), clWindowText, clWindow};
     if (state & gdSelected) {
-        canvas.brushColor = palette().color(QPalette::Highlight);
-        canvas.fontColor = palette().color(QPalette::HighlightedText);
+        canvas.brushColor = clHighlight;
+        canvas.fontColor = clHighlightText;
     }
     defaultDrawColumnCell(painter, rect, column, field, state, canvas);
     if (m_drawColumnCell) {
         // The handler starts from the column's own font and colour.
-        GridCanvas columnCanvas{font(), palette().color(QPalette::Text), palette().color(QPalette::Base)};
+        GridCanvas columnCanvas{font(), clWindowText, clWindow};
         m_drawColumnCell(const_cast<DBGrid *>(this), painter, rect, column, field, state, columnCanvas);
     }
     painter->restore();
@@ -422,11 +422,11 @@ void DBGrid::defaultDrawColumnCell(QPainter *painter, const QRect &rect, int, db
                                    int, const GridCanvas &canvas) const
 {
     painter->save();
-    painter->fillRect(rect, canvas.brushColor);
+    painter->fillRect(rect, resolveColor(canvas.brushColor, palette()));
     if (field) {
         painter->setClipRect(rect);
         painter->setFont(canvas.font);
-        painter->setPen(canvas.fontColor);
+        painter->setPen(resolveColor(canvas.fontColor, palette()));
         const QString text = field->displayText();
         const Qt::Alignment align = field->alignment();
         const QRect textRect = rect.adjusted(kTextLeft, kTextTop, -kTextRight, 0);

@@ -6,7 +6,8 @@
 // While the data set is closed it shows a single blank column and no rows.
 #pragma once
 
-#include <QColor>
+#include "colors.h"
+
 #include <QFont>
 #include <QTableView>
 #include <functional>
@@ -17,8 +18,8 @@ class QStandardItemModel;
 // What a cell-painting handler may change before the default drawing.
 struct GridCanvas {
     QFont font;
-    QColor fontColor;
-    QColor brushColor;
+    TColor fontColor = clWindowText;
+    TColor brushColor = clWindow;
 };
 
 enum GridDrawState { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
@@ -33,10 +34,10 @@ public:
     db::DataSource *dataSource() const;
 
     // Title colour of a column (by the model's column, so it moves with the
-    // column when the user drags it). Starts as the button-face colour and is
-    // reset whenever the columns are rebuilt.
-    QColor titleColor(int column) const;
-    void setTitleColor(int column, const QColor &color);
+    // column when the user drags it). Starts as button face and is reset
+    // whenever the columns are rebuilt.
+    TColor titleColor(int column) const;
+    void setTitleColor(int column, TColor color);
     db::Field *columnField(int column) const;  // nullptr for the blank column
     QList<int> columnsInDisplayOrder() const;  // model columns, visible ones only
     int columnCount() const;                   // model columns, hidden ones included
@@ -86,7 +87,7 @@ private:
 
     db::DataSource *m_source = nullptr;
     QStandardItemModel *m_blank;
-    QList<QColor> m_titleColors;
+    QList<TColor> m_titleColors;
     DrawColumnCell m_drawColumnCell;
     QFont m_titleFont;
     QByteArray m_headerState;

@@ -3,10 +3,14 @@
 // message boxes recorded instead of shown.
 #include "DM_Unit.h"
 #include "application.h"
+#include "colors.h"
 #include "db_error.h"
 #include "connection.h"
+#include "data_link.h"
+#include "data_source.h"
 #include "dataset.h"
 #include "db_grid.h"
+#include "field.h"
 #include "frm_Main_Unit.h"
 #include "frm_PathToBD_Unit.h"
 #include "../support/fake_message_boxes.h"
@@ -20,6 +24,8 @@
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -58,6 +64,138 @@ QString countText(int count) { return u" Всего записей : "_s + QStri
 // A stand-in for the engine's wording: any report that is not empty.
 const RecordedBox kAnyReport{RecordedBox::ErrorReport, {}, u"*"_s};
 
+using Row = StockFile::Row;
+Row tool(std::int64_t id, const std::string &kod, Row more)
+{
+    more.insert(more.begin(), {{"ID", id}, {"Kod", kod}});
+    return more;
+}
+
+// Every page orders its records differently by each title the sorting
+// tests click, with ties that only the later keys of a key list break.
+StockFile sortingStock()
+{
+    StockFile stock;
+    stock.add("Firma", {{"ID", std::int64_t(1)}, {"Name", std::string("Sandvik")}});
+    stock.add("Firma", {{"ID", std::int64_t(2)}, {"Name", std::string("Iscar")}});
+    stock.add("People", {{"ID", std::int64_t(1)}, {"FIO", std::string("Иванов И. И.")}});
+    stock.add("List_Tabl", {{"ID", std::int64_t(1)}, {"Tabl_Name", std::string("Сверла")}});
+    stock.add("List_Tabl", {{"ID", std::int64_t(3)}, {"Tabl_Name", std::string("Фрезы")}});
+    // Drills in diameter order 4, 1, 3, 5, 2.
+    const struct { std::int64_t id; const char *kod; double diam; std::int64_t used; } drills[] = {
+        {1, "S-3", 5.0, 2}, {2, "s-1", 8.0, 2}, {3, "S-2", 5.0, 1}, {4, "S-0", 3.0, 2}, {5, "S-25", 5.0, 2}};
+    for (const auto &d : drills)
+        stock.add("Sverla", tool(d.id, d.kod, {{"Diam_Sverla", d.diam}, {"K_vo_BU", d.used}, {"ID_Firma", std::int64_t(1)},
+                                               {"Korob", "Box " + std::string(d.kod)}}));
+    // Cutters in diameter order 2, 3, 1.
+    const struct { std::int64_t id; const char *kod; double diam, cut; std::int64_t lent; } cutters[] = {
+        {1, "F-1", 20, 30, 0}, {2, "F-2", 10, 40, 1}, {3, "F-3", 15, 30, 1}};
+    for (const auto &c : cutters)
+        stock.add("Frezy", tool(c.id, c.kod, {{"Diam_Frez", c.diam}, {"L_Reza", c.cut}, {"K_vo_DOLG", c.lent},
+                                              {"ID_Firma", std::int64_t(1)}, {"Korob", "Box " + std::string(c.kod)}}));
+    // Holders and inserts in code order 4, 1, 2, 3; box "A" holds both firms.
+    const struct { std::int64_t id; const char *kod; std::int64_t fresh; const char *box; std::int64_t firm; } held[] = {
+        {1, "-1", 5, "A", 1}, {2, "-2", 0, "A", 2}, {3, "-3", 5, "B", 2}, {4, "-0", 5, "A", 2}};
+    for (const auto &h : held) {
+        const Row values{{"K_vo_NEW", h.fresh}, {"Korob", std::string(h.box)}, {"ID_Firma", h.firm}};
+        stock.add("Derj_Plast", tool(h.id, "D" + std::string(h.kod), values));
+        stock.add("Plastinyi", tool(h.id, "P" + std::string(h.kod), values));
+    }
+    const struct { std::int64_t id, number, kind, instr; } debts[] = {{1, 3, 1, 2}, {2, 1, 1, 4}, {3, 2, 3, 1}};
+    for (const auto &d : debts)
+        stock.add("Dolgi", {{"ID", d.id}, {"Nomer_Zap", d.number}, {"ID_Tabl", d.kind}, {"ID_Instr", d.instr},
+                            {"ID_People", std::int64_t(1)}, {"K_vo", std::int64_t(1)}});
+    return stock;
+}
+
+DBGrid *pageGrid(int page)
+{
+    DBGrid *const grids[] = {frm_Main->dbgr_Sverlo, frm_Main->dbgr_Frezy, frm_Main->dbgr_Derj_PL,
+                             frm_Main->dbgr_Plastinyi, frm_Main->dbgrid_Dolgi};
+    return grids[page];
+}
+
+int columnTitled(DBGrid *grid, const QString &title)
+{
+    for (int c = 0; c < grid->columnCount(); ++c) {
+        if (grid->model()->headerData(c, Qt::Horizontal).toString() == title)
+            return c;
+    }
+    return -1;
+}
+
+// A left click on the centre of a title, as the user makes it.
+void clickTitle(DBGrid *grid, int column)
+{
+    QHeaderView *h = grid->horizontalHeader();
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                      QPoint(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2));
+}
+
+QList<int> ids(db::DataSet *dataSet)
+{
+    QList<int> ids;
+    const int id = dataSet->fieldByName(u"ID"_s)->index();
+    for (int r = 0; r < dataSet->recordCount(); ++r)
+        ids << dataSet->value(r, id).toInt();
+    return ids;
+}
+
+// The text of the detail panel's edit that shows `field` of `source`.
+QString detailText(db::DataSource *source, const QString &field)
+{
+    for (QLineEdit *edit : frm_Main->findChildren<QLineEdit *>()) {
+        const DataLink *link = DataLink::of(edit);
+        if (link && link->dataSource() == source && link->fieldName().compare(field, Qt::CaseInsensitive) == 0)
+            return edit->text();
+    }
+    return u"<no edit>"_s;
+}
+
+// What a rendered cell shows: its background (the top row, which text never
+// reaches), and the pixels that differ from it.
+struct Cell {
+    QColor background;
+    int ink = 0;        // pixels not of the background
+    int left = -1;      // first column of ink, from the cell's left edge
+    int right = -1;     // last column of ink
+    bool red = false;   // some ink is plainly red
+    bool white = false;  // some ink is white (on a dark background)
+};
+
+Cell cellAt(DBGrid *grid, const QImage &shot, int row, int column)
+{
+    const QRect rect = grid->visualRect(grid->model()->index(row, column));
+    Cell cell;
+    cell.background = shot.pixelColor(rect.left() + 1, rect.top());
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            if (c == cell.background)
+                continue;
+            ++cell.ink;
+            if (cell.left < 0 || x - rect.left() < cell.left)
+                cell.left = x - rect.left();
+            cell.right = std::max(cell.right, x - rect.left());
+            cell.red |= c.red() > 160 && c.green() < 100 && c.blue() < 100;
+            cell.white |= c.red() > 235 && c.green() > 235 && c.blue() > 235;
+        }
+    }
+    return cell;
+}
+
+QList<int> yellowTitles(DBGrid *grid)
+{
+    QList<int> yellow;
+    for (int c = 0; c < grid->columnCount(); ++c) {
+        if (grid->titleColor(c) == clYellow)
+            yellow << c;
+        else if (grid->titleColor(c) != clBtnFace)
+            yellow << -1;  // neither colour: never right
+    }
+    return yellow;
+}
+
 } // namespace
 
 class tst_MainWindow : public QObject {
@@ -79,6 +217,11 @@ private slots:
     void exitClosesWithoutWriting();
     void uncaughtErrorsReported_data();
     void uncaughtErrorsReported();
+    void titleClickSorts_data();
+    void titleClickSorts();
+    void titleClickWithoutRecords_data();
+    void titleClickWithoutRecords();
+    void gridPainting();
 
     void pictureFollowsRecord_data();
     void pictureFollowsRecord();
@@ -366,11 +509,15 @@ void tst_MainWindow::refreshKeepsPageAndQueryOrder()
     writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
     start();
     frm_Main->PageControl_Main->setCurrentIndex(2);
-    DM->dtset_Sverla->setSort(u"Kod"_s);
+    clickTitle(frm_Main->dbgr_Derj_PL, columnTitled(frm_Main->dbgr_Derj_PL, u"Код"_s));
     DM->dtset_Derj->setCurrentRow(2);
+    DM->dtset_Sverla->setSort(u"Kod"_s);
+    QCOMPARE(DM->dtset_Derj->sort(), u"KOD"_s);
 
     frm_Main->SpeedButton2->click();
     QVERIFY(m_boxes->shown.isEmpty());
+    QVERIFY(DM->dtset_Derj->sort().isEmpty());
+    QCOMPARE(yellowTitles(frm_Main->dbgr_Derj_PL), QList<int>{});
     QCOMPARE(frm_Main->PageControl_Main->currentIndex(), 2);
     QCOMPARE(panel(0), countText(3));
     QVERIFY(DM->dtset_Sverla->sort().isEmpty());
@@ -799,6 +946,220 @@ void tst_MainWindow::refreshWithEmptyDataSetKeepsPanel()
     QCOMPARE(DM->dtset_Sverla->recordCount(), 0);
     QCOMPARE(shown(frm_Main->im_PicSv), u"red"_s);
     QVERIFY(isRed(frm_Main->dbed_SV_K_vo_NEW));
+}
+
+void tst_MainWindow::titleClickSorts_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("before");  // a title clicked first, if any
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QList<int>>("order");  // IDs
+
+    // Titles whose entry is spelt in another letter case than the field.
+    QTest::newRow("drills by code") << 0 << QString() << u"Код"_s << u"KOD"_s << QList<int>{4, 2, 3, 5, 1};
+    QTest::newRow("cutters by cutting length") << 1 << QString() << u"Длина реза"_s << u"L_reza,Diam_Frez,KOD"_s
+                                               << QList<int>{3, 1, 2};
+    QTest::newRow("cutters by lent") << 1 << QString() << u"К-во ДОЛГ"_s << u"K_vo_Dolg,Diam_Frez,KOD"_s
+                                     << QList<int>{1, 2, 3};
+    QTest::newRow("holders by new") << 2 << QString() << u"К-во НОВЫЙ"_s << u"K_vo_New,KOD"_s << QList<int>{2, 4, 1, 3};
+    QTest::newRow("inserts by new") << 3 << QString() << u"К-во НОВЫЙ"_s << u"K_vo_New,KOD"_s << QList<int>{2, 4, 1, 3};
+    QTest::newRow("debts by code") << 4 << QString() << u"КОД"_s << u"KOD"_s << QList<int>{3, 2, 1};
+    QTest::newRow("debts by number") << 4 << QString() << u"№ зап."_s << u"Nomer_zap"_s << QList<int>{2, 3, 1};
+    // Ties: used stock, then diameter, then code; box, then firm, then code.
+    QTest::newRow("drills by used") << 0 << QString() << u"К-во БУ"_s << u"K_vo_BU,Diam_Sverla,KOD"_s
+                                    << QList<int>{3, 4, 5, 1, 2};
+    QTest::newRow("holders by box") << 2 << QString() << u"КОРОБ"_s << u"Korob,Name,KOD"_s << QList<int>{4, 2, 1, 3};
+    QTest::newRow("inserts by box") << 3 << QString() << u"КОРОБ"_s << u"Korob,Name,KOD"_s << QList<int>{4, 2, 1, 3};
+    // No entry: the title is marked, the order stays.
+    QTest::newRow("debts by the unlisted column") << 4 << u"№ зап."_s << u"ФИО кто внес запись"_s << u"Nomer_zap"_s
+                                                  << QList<int>{2, 3, 1};
+}
+
+// Clicked twice, each title gives its order, the only yellow title, and the
+// record that was current, shown in the detail panel.
+void tst_MainWindow::titleClickSorts()
+{
+    QFETCH(int, page);
+    QFETCH(QString, before);
+    QFETCH(QString, title);
+    QFETCH(QString, keys);
+    QFETCH(QList<int>, order);
+
+    sortingStock().write(m_db);
+    writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+    frm_Main->PageControl_Main->setCurrentIndex(page);
+    DBGrid *grid = pageGrid(page);
+    db::DataSet *dataSet = grid->dataSource()->dataSet();
+    if (!before.isEmpty())
+        clickTitle(grid, columnTitled(grid, before));
+    const int column = columnTitled(grid, title);
+    QVERIFY(column >= 0);
+    dataSet->setCurrentRow(dataSet->recordCount() - 2);
+    const int current = dataSet->fieldByName(u"ID"_s)->asInteger();
+    // A field the page's detail panel shows, different in every record on
+    // the drills, cutters and debts pages.
+    const QString shown = page == 4 ? u"Nomer_Zap"_s : u"Korob"_s;
+    const QString text = dataSet->fieldByName(shown)->asString();
+    QSignalSpy scrolls(dataSet, &db::DataSet::afterScroll);
+    QList<int> cursors;  // while the record comes back: the busy cursor
+    connect(dataSet, &db::DataSet::afterScroll, this, [&cursors] {
+        cursors << (QApplication::overrideCursor() ? int(QApplication::overrideCursor()->shape()) : -1);
+    });
+    for (int round = 1; round <= 2; ++round) {
+        clickTitle(grid, column);
+        QCOMPARE(cursors.takeLast(), int(Qt::WaitCursor));
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(dataSet->sort(), keys);
+        QCOMPARE(ids(dataSet), order);
+        QCOMPARE(yellowTitles(grid), QList<int>{column});
+        QCOMPARE(dataSet->fieldByName(u"ID"_s)->asInteger(), current);
+        QCOMPARE(grid->currentIndex().row(), dataSet->currentRow());
+        QCOMPARE(scrolls.size(), round);
+        QCOMPARE(detailText(grid->dataSource(), shown), text);
+    }
+    QVERIFY(m_boxes->shown.isEmpty());
+}
+
+void tst_MainWindow::titleClickWithoutRecords_data()
+{
+    QTest::addColumn<bool>("database");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QList<RecordedBox>>("boxes");
+    // The closed data set's blank column: the title turns yellow, the
+    // locate fails.
+    QTest::newRow("no database") << false << QString() << QString() << QList<RecordedBox>{closedReport(u"dtset_Sverla"_s)};
+    QTest::newRow("no drills") << true << u"Диам."_s << u"Diam_Sverla,KOD"_s << QList<RecordedBox>{};
+}
+
+void tst_MainWindow::titleClickWithoutRecords()
+{
+    QFETCH(bool, database);
+    QFETCH(QString, title);
+    QFETCH(QString, keys);
+    QFETCH(QList<RecordedBox>, boxes);
+
+    StockFile noDrills;
+    noDrills.add("Firma", {{"ID", std::int64_t(1)}, {"Name", std::string("Iscar")}});
+    noDrills.write(m_db);
+    if (database)
+        writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+    m_boxes->shown.clear();
+    DBGrid *grid = frm_Main->dbgr_Sverlo;
+    const int column = columnTitled(grid, title);
+    QVERIFY(column >= 0);
+    clickTitle(grid, column);
+    compareBoxes(boxes);
+    QCOMPARE(yellowTitles(grid), QList<int>{column});
+    QCOMPARE(DM->dtset_Sverla->sort(), keys);
+}
+
+// Rendered grids as the storekeeper reads them: banding, zero stock in red,
+// the sorted column, the current row while another control has the focus,
+// and the debts' used/new words.
+void tst_MainWindow::gridPainting()
+{
+    StockFile stock;
+    stock.add("Firma", {{"ID", std::int64_t(1)}, {"Name", std::string("Sandvik")}});
+    stock.add("People", {{"ID", std::int64_t(1)}, {"FIO", std::string("Иванов И. И.")}});
+    stock.add("List_Tabl", {{"ID", std::int64_t(1)}, {"Tabl_Name", std::string("Сверла")}});
+    // Drills in this order (by diameter): new/used 0/0, 0/3, -1/0, null/0, 2/2.
+    const jetdb::Value fresh[] = {std::int64_t(0), std::int64_t(0), std::int64_t(-1), jetdb::Null{}, std::int64_t(2)};
+    const std::int64_t used[] = {0, 3, 0, 0, 2};
+    for (std::int64_t i = 0; i < 5; ++i)
+        stock.add("Sverla", tool(i + 1, "S-" + std::to_string(i + 1), {{"Diam_Sverla", double(i + 1)},
+                  {"K_vo_New", fresh[i]}, {"K_vo_BU", used[i]}, {"ID_Firma", std::int64_t(1)}}));
+    for (std::int64_t i = 1; i <= 3; ++i)
+        stock.add("Dolgi", {{"ID", i}, {"Nomer_Zap", i}, {"ID_Tabl", std::int64_t(1)}, {"ID_Instr", i},
+                            {"ID_People", std::int64_t(1)}, {"K_vo", std::int64_t(0)}, {"Instr_is_BU", i == 1}});
+    stock.write(m_db);
+    writeConfig("[BD]\nPathToBD=" + QFile::encodeName(m_db) + "\n");
+    start();
+    frm_Main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frm_Main));
+
+    // A dark desktop: the system colours come from the palette.
+    DBGrid *drills = frm_Main->dbgr_Sverlo;
+    QPalette dark = drills->palette();
+    dark.setColor(QPalette::Base, QColor(30, 30, 40));
+    dark.setColor(QPalette::Text, QColor(220, 220, 220));
+    dark.setColor(QPalette::Button, QColor(60, 50, 50));
+    dark.setColor(QPalette::Highlight, QColor(0, 90, 160));
+    drills->setPalette(dark);
+    const QColor window = dark.color(QPalette::Base);
+    const QColor highlight = dark.color(QPalette::Highlight);
+    const QColor paleGreen(0xC0, 0xDC, 0xC0), silver(0xC0, 0xC0, 0xC0);
+    DM->dtset_Sverla->setCurrentRow(4);
+    for (QLineEdit *edit : frm_Main->findChildren<QLineEdit *>()) {
+        if (edit->isVisible())
+            edit->setFocus();
+    }
+    QVERIFY(!drills->hasFocus());
+    const int code = columnTitled(drills, u"Код"_s), firm = columnTitled(drills, u"Фирма"_s);
+    const QImage plain = drills->viewport()->grab().toImage();
+    const struct { QColor background; bool red; } rows[] = {
+        {window, true}, {paleGreen, false}, {window, false}, {paleGreen, true}, {highlight, false}};
+    for (int row = 0; row < 5; ++row) {
+        const Cell cell = cellAt(drills, plain, row, code);
+        QCOMPARE(cell.background, rows[row].background);
+        QCOMPARE(cell.red, rows[row].red);
+        if (row == 4)
+            QVERIFY2(cell.white, "white text in the current row");
+    }
+
+    clickTitle(drills, firm);  // one firm: the order stays
+    const QImage sorted = drills->viewport()->grab().toImage();
+    const QImage titles = drills->horizontalHeader()->grab().toImage();
+    const auto titleColour = [&](int column) {
+        return titles.pixelColor(drills->horizontalHeader()->sectionViewportPosition(column) + 1, titles.height() - 3);
+    };
+    QCOMPARE(titleColour(firm), QColor(Qt::yellow));
+    QCOMPARE(titleColour(code), dark.color(QPalette::Button));
+    for (int row = 0; row < 5; ++row) {
+        const Cell before = cellAt(drills, plain, row, firm);
+        const Cell after = cellAt(drills, sorted, row, firm);
+        QCOMPARE(after.background, row == 4 ? highlight : row % 2 ? paleGreen : silver);
+        QCOMPARE(after.red, rows[row].red);
+        if (row == 4)
+            QCOMPARE(after.ink, before.ink);  // the current row is not bold
+        else
+            QVERIFY2(after.ink > before.ink, "the sorted column is bold");
+    }
+
+    frm_Main->PageControl_Main->setCurrentIndex(4);
+    DBGrid *debts = frm_Main->dbgrid_Dolgi;
+    DM->dtset_Dolgi->setCurrentRow(2);
+    const int usedColumn = columnTitled(debts, u"Инстр. БУ"_s);
+    for (bool sortedByIt : {false, true}) {
+        if (sortedByIt)
+            clickTitle(debts, usedColumn);
+        const QImage shot = debts->viewport()->grab().toImage();
+        for (int row = 0; row < 3; ++row) {
+            const Cell cell = cellAt(debts, shot, row, usedColumn);
+            QVERIFY2(cell.left == 5 || cell.left == 6, qPrintable(QString::number(cell.left)));
+            if (row == 2)
+                QVERIFY2(cell.white && cell.background == debts->palette().color(QPalette::Highlight),
+                         "white on highlight in the current row");
+        }
+        // "БУ" is narrower than "Новый" (the other rows, one of them current).
+        QList<int> widths;
+        for (int row = 0; row < 3; ++row) {
+            const Cell cell = cellAt(debts, shot, row, usedColumn);
+            const bool usedTool = DM->dtset_Dolgi->value(row, DM->dtset_DolgiInstr_is_BU->index()).toBool();
+            widths.insert(usedTool ? 0 : widths.size(), cell.right - cell.left);
+        }
+        QVERIFY2(widths[0] + 10 < std::min(widths[1], widths[2]), "БУ as wide as Новый");
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                QVERIFY2(!(c.red() > 160 && c.green() < 100 && c.blue() < 100), "red on the debts grid");
+            }
+        }
+    }
+    QVERIFY(m_boxes->shown.isEmpty());
 }
 
 // The tests run under the program's own application object.

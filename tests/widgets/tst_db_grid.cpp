@@ -124,7 +124,7 @@ void tst_DBGrid::blankColumnWhileClosed()
         QCOMPARE(grid->model()->rowCount(), 0);
         QCOMPARE(grid->columnsInDisplayOrder(), QList<int>{0});
         QVERIFY(grid->columnField(0) == nullptr);
-        QCOMPARE(grid->titleColor(0), grid->palette().color(QPalette::Button));
+        QCOMPARE(grid->titleColor(0), clBtnFace);
     };
     checkBlank();
     openData();
@@ -170,13 +170,13 @@ void tst_DBGrid::titleColoursTravelWithColumns()
     openData();
     const QColor face = grid->palette().color(QPalette::Button);
     for (int c : grid->columnsInDisplayOrder())
-        QCOMPARE(grid->titleColor(c), face);
-    grid->setTitleColor(2, Qt::yellow);
+        QCOMPARE(grid->titleColor(c), clBtnFace);
+    grid->setTitleColor(2, clYellow);
     QHeaderView *h = grid->horizontalHeader();
     h->moveSection(h->visualIndex(2), 0);  // the user drags "Диаметр" to the front
     QCOMPARE(grid->columnsInDisplayOrder(), (QList<int>{2, 1, 3}));
-    QCOMPARE(grid->titleColor(2), QColor(Qt::yellow));
-    QCOMPARE(grid->titleColor(1), face);
+    QCOMPARE(grid->titleColor(2), clYellow);
+    QCOMPARE(grid->titleColor(1), clBtnFace);
     // The header paints the colour where the column now stands.
     const QImage shot = h->grab().toImage();
     QCOMPARE(shot.pixelColor(h->sectionViewportPosition(2) + 6, h->height() - 4), QColor(Qt::yellow));
@@ -185,7 +185,7 @@ void tst_DBGrid::titleColoursTravelWithColumns()
     ds->close();
     ds->open();
     QCOMPARE(grid->columnsInDisplayOrder(), (QList<int>{1, 2, 3}));
-    QCOMPARE(grid->titleColor(2), face);
+    QCOMPARE(grid->titleColor(2), clBtnFace);
 }
 
 void tst_DBGrid::resortKeepsUserLayout()
@@ -194,12 +194,12 @@ void tst_DBGrid::resortKeepsUserLayout()
     QHeaderView *h = grid->horizontalHeader();
     h->moveSection(h->visualIndex(3), 0);
     grid->setColumnWidth(1, 123);
-    grid->setTitleColor(3, Qt::yellow);
+    grid->setTitleColor(3, clYellow);
     ds->setCurrentRow(2);  // S-03
     ds->setSort(QStringLiteral("Diam"));
     QCOMPARE(grid->columnsInDisplayOrder(), (QList<int>{3, 1, 2}));
     QCOMPARE(grid->columnWidth(1), 123);
-    QCOMPARE(grid->titleColor(3), QColor(Qt::yellow));
+    QCOMPARE(grid->titleColor(3), clYellow);
     QCOMPARE(grid->model()->rowCount(), kRows);
     QCOMPARE(grid->model()->index(0, 1).data().toString(), QStringLiteral("S-05"));  // the thinnest first
     QVERIFY(ds->locate(QStringLiteral("Kod"), QStringLiteral("S-03")));
@@ -306,6 +306,20 @@ void tst_DBGrid::titleClicks()
     QVERIFY(h->sectionSize(1) > before);
     QCOMPARE(clicks.count(), 0);
 
+    // Dragging a title onto another moves its column, and is no click,
+    // although the dragged title lies under the pointer when released.
+    const QPoint from = titleCentre(2), to(h->sectionViewportPosition(1) + 4, h->height() / 2);
+    QTest::mousePress(titles, Qt::LeftButton, {}, from);
+    for (int step = 1; step <= 4; ++step) {
+        const QPointF at = from + (to - from) * step / 4;
+        QMouseEvent drag(QEvent::MouseMove, at, titles->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(titles, &drag);
+    }
+    QTest::mouseRelease(titles, Qt::LeftButton, {}, to);
+    QCOMPARE(grid->columnsInDisplayOrder(), (QList<int>{2, 1, 3}));
+    QCOMPARE(clicks.count(), 0);
+    h->moveSection(h->visualIndex(2), 1);
+
     // A press and release on the border without moving is no click either.
     QTest::mouseClick(titles, Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(2) + h->sectionSize(2) - 1, 5));
     QCOMPARE(clicks.count(), 0);
@@ -331,10 +345,10 @@ void tst_DBGrid::paintingHookSeesPaintedRow()
     grid->setDrawColumnCell([&](DBGrid *g, QPainter *p, const QRect &rect, int column, db::Field *field, int state,
                                 GridCanvas &canvas) {
         QVERIFY(field && field->visible());
-        QCOMPARE(canvas.brushColor, g->palette().color(QPalette::Base));  // every cell starts afresh
+        QCOMPARE(canvas.brushColor, clWindow);  // every cell starts afresh
         calls << Call{g->rowAt(rect.center().y()), column, kod->asString(), state};
         if (ds->recNo() == 3)
-            canvas.brushColor = Qt::red;
+            canvas.brushColor = clRed;
         g->defaultDrawColumnCell(p, rect, column, field, state, canvas);
     });
     const QImage shot = grid->viewport()->grab().toImage();
@@ -410,7 +424,7 @@ void tst_DBGrid::emptyDataSetShowsOneBlankRow()
         columns << column;
         states << state;
         texts << field->displayText();
-        canvas.brushColor = Qt::green;
+        canvas.brushColor = 0x0000FF00;
         g->defaultDrawColumnCell(p, rect, column, field, state, canvas);
     });
     QImage shot = grid->viewport()->grab().toImage();
