@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <tuple>
+
 namespace db {
 
 struct Connection::Snapshot {
@@ -68,10 +70,27 @@ void Connection::open()
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("Cannot open the database file '%1': %2.").arg(path, file.errorString()));
     // One read of the whole file: later changes by another program do not
-    // reach this connection.
-    QByteArray contents = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
+    // reach this connection. A file that another program writes while it is
+    // read would give a mixture of two versions: its size and times are
+    // checked on both sides of the read, and a changed file is read again.
+    QByteArray contents;
+    for (int attempt = 0;; ++attempt) {
+        const auto stamp = [&file] {
+            return std::make_tuple(file.size(), file.fileTime(QFileDevice::FileModificationTime),
+                                   file.fileTime(QFileDevice::FileMetadataChangeTime));
+        };
+        const auto before = stamp();
+        if (!file.seek(0))
+            throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
+        contents = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
+        if (stamp() == before && contents.size() == std::get<0>(before))
+            break;
+        if (attempt == 2)
+            throw Error(QStringLiteral("The database file '%1' is being changed by another program and cannot be "
+                                       "read whole; open it again when that program has finished.").arg(path));
+    }
     file.close();
 
     auto snapshot = std::make_unique<Snapshot>();
