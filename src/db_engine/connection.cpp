@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
 #include <tuple>
 
 namespace db {
@@ -41,6 +42,13 @@ QString Connection::connectionString() const
 bool Connection::connected() const
 {
     return m_snapshot != nullptr;
+}
+
+void Connection::setProgressHandler(Progress handler)
+{
+    m_progress = std::move(handler);
+    if (m_snapshot)
+        m_snapshot->store->setProgressHandler(m_progress);
 }
 
 void Connection::close()
@@ -82,9 +90,18 @@ void Connection::open()
         const auto before = stamp();
         if (!file.seek(0))
             throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
-        contents = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
+        // In slices, to tell how far it is.
+        constexpr qint64 kSlice = 16 << 20;
+        contents = QByteArray(std::get<0>(before), Qt::Uninitialized);
+        qint64 done = 0;
+        for (qint64 got = 1; done < contents.size() && got > 0; done += got) {
+            got = file.read(contents.data() + done, std::min(kSlice, contents.size() - done));
+            if (got < 0)
+                throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
+            if (m_progress)
+                m_progress(QString(), int((done + got) * 100 / contents.size()));
+        }
+        contents.truncate(done);
         if (stamp() == before && contents.size() == std::get<0>(before))
             break;
         if (attempt == 2)
@@ -96,6 +113,7 @@ void Connection::open()
     auto snapshot = std::make_unique<Snapshot>();
     snapshot->file = std::make_shared<MdbFile>(std::move(contents), path);
     snapshot->store = std::make_unique<SqlStore>();
+    snapshot->store->setProgressHandler(m_progress);
     m_snapshot = std::move(snapshot);
 }
 

@@ -617,7 +617,10 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
     std::vector<quint32> pages;
     if (!d->dataPages(table->usage_map, table->map_sz, pages))
         d->damaged(QStringLiteral("the page map of table '%1' cannot be read").arg(name));
-    for (const quint32 pageNumber : pages) {
+    for (std::size_t at = 0; at < pages.size(); ++at) {
+        if (m_pageProgress && at % 512 == 0)
+            m_pageProgress(qsizetype(at), qsizetype(pages.size()));
+        const quint32 pageNumber = pages[at];
         if (!ownDataPage(pageNumber))
             continue;   // a map may name a page since given to another table
         const unsigned char *pg = d->page(pageNumber);

@@ -57,6 +57,13 @@ public:
                    const std::function<void(const std::vector<StoredColumn> &)> &columns,
                    const std::function<void(std::vector<StoredValue> &)> &row);
 
+    // Called during readTable() now and then with the pages read so far and
+    // the table's page count.
+    void setPageProgress(std::function<void(qsizetype done, qsizetype total)> progress)
+    {
+        m_pageProgress = std::move(progress);
+    }
+
     // Memo and OLE values are handed out as references (where their field
     // lies in the file) and read whole when asked for. Encrypted files, whose
     // pages cannot be read in place, get their values at once.
@@ -70,6 +77,7 @@ private:
 
     struct Private;
     std::unique_ptr<Private> d;
+    std::function<void(qsizetype, qsizetype)> m_pageProgress;
     bool m_jet3 = false;
     int m_codePage = 1252;
 };

@@ -190,9 +190,26 @@ SqlStore::~SqlStore()
     sqlite3_close(m_db);
 }
 
+void SqlStore::setProgressHandler(std::function<void(const QString &, int)> handler)
+{
+    m_progress = std::move(handler);
+    if (!m_progress) {
+        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        return;
+    }
+    // About every few milliseconds of a query.
+    sqlite3_progress_handler(m_db, 200000, [](void *store) {
+        static_cast<SqlStore *>(store)->m_progress(QString(), -1);
+        return 0;
+    }, this);
+}
+
 void SqlStore::load(MdbFile &file, const QString &table)
 {
+    if (m_progress)
+        file.setPageProgress([&](qsizetype done, qsizetype total) { m_progress(table, int(done * 100 / total)); });
     std::shared_ptr<JetTable> data = readJetTable(file, table);
+    file.setPageProgress({});
     const QString key = QStringLiteral("t%1").arg(m_tables.size());
     m_tables.insert(key, data);
     const QString create = QStringLiteral("CREATE VIRTUAL TABLE %1 USING jet(%2)").arg(quotedIdentifier(table), key);
