@@ -496,6 +496,8 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
             }
             table->nullWords = (columns.size() + 63) / 64;
             table->stride = table->nullWords + columns.size();
+            // Grown row by row, the cells would be copied over and over.
+            table->cells.reserve(file.rowsStated() * table->stride);
         },
         [&](std::vector<StoredValue> &row) {
             JetTable &t = *table;
@@ -544,9 +546,8 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
                 t.cells[at + c / 64].nullBits |= quint64(1) << (c % 64);
             ++t.rows;
         });
-    // The arrays grew by doubling; give back what is left over.
-    table->cells.shrink_to_fit();
-    table->chars.shrink_to_fit();
+    // The characters grew by doubling. What growth left over was never
+    // written, so it holds no memory; shrinking would copy them all again.
     table->blobs.shrink_to_fit();
     return table;
 }

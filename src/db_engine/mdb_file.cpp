@@ -402,6 +402,10 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
         columns[i].name = QString::fromUtf8(cols[i]->name);
         columns[i].kind = kindOf(cols[i]);
     }
+    std::vector<quint32> pages;
+    if (!d->dataPages(table->usage_map, table->map_sz, pages))
+        d->damaged(QStringLiteral("the page map of table '%1' cannot be read").arg(name));
+    m_rowsStated = std::min<std::size_t>(table->num_rows, pages.size() * kMaxRowsPerPage);
     columnsReady(columns);
 
     const int pageSize = d->pageSize;
@@ -614,9 +618,6 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
         }
     };
 
-    std::vector<quint32> pages;
-    if (!d->dataPages(table->usage_map, table->map_sz, pages))
-        d->damaged(QStringLiteral("the page map of table '%1' cannot be read").arg(name));
     for (std::size_t at = 0; at < pages.size(); ++at) {
         if (m_pageProgress && at % 512 == 0)
             m_pageProgress(qsizetype(at), qsizetype(pages.size()));

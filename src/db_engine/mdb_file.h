@@ -64,6 +64,11 @@ public:
         m_pageProgress = std::move(progress);
     }
 
+    // The row count the definition of the table being read states, known
+    // when `columns` is called: a hint for reserving room, no more (bounded
+    // by the table's pages, as a damaged file may state anything).
+    std::size_t rowsStated() const { return m_rowsStated; }
+
     // Memo and OLE values are handed out as references (where their field
     // lies in the file) and read whole when asked for. Encrypted files, whose
     // pages cannot be read in place, get their values at once.
@@ -78,6 +83,7 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
     std::function<void(qsizetype, qsizetype)> m_pageProgress;
+    std::size_t m_rowsStated = 0;
     bool m_jet3 = false;
     int m_codePage = 1252;
 };
