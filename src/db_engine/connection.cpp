@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include "connection_string.h"
+#include "file_image.h"
 #include "mdb_file.h"
 #include "result_table.h"
 #include "sql_store.h"
@@ -81,7 +82,7 @@ void Connection::open()
     // reach this connection. A file that another program writes while it is
     // read would give a mixture of two versions: its size and times are
     // checked on both sides of the read, and a changed file is read again.
-    QByteArray contents;
+    std::unique_ptr<FileImage> contents;
     for (int attempt = 0;; ++attempt) {
         const auto stamp = [&file] {
             return std::make_tuple(file.size(), file.fileTime(QFileDevice::FileModificationTime),
@@ -92,17 +93,17 @@ void Connection::open()
             throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
         // In slices, to tell how far it is.
         constexpr qint64 kSlice = 16 << 20;
-        contents = QByteArray(std::get<0>(before), Qt::Uninitialized);
+        contents = std::make_unique<FileImage>(std::get<0>(before));
         qint64 done = 0;
-        for (qint64 got = 1; done < contents.size() && got > 0; done += got) {
-            got = file.read(contents.data() + done, std::min(kSlice, contents.size() - done));
+        for (qint64 got = 1; done < contents->size() && got > 0; done += got) {
+            got = file.read(contents->data() + done, std::min(kSlice, contents->size() - done));
             if (got < 0)
                 throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
             if (m_progress)
-                m_progress(QString(), int((done + got) * 100 / contents.size()));
+                m_progress(QString(), int((done + got) * 100 / contents->size()));
         }
-        contents.truncate(done);
-        if (stamp() == before && contents.size() == std::get<0>(before))
+        contents->truncate(done);
+        if (stamp() == before && contents->size() == std::get<0>(before))
             break;
         if (attempt == 2)
             throw Error(QStringLiteral("The database file '%1' is being changed by another program and cannot be "

@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 #include "db_error.h"
+#include "file_image.h"
 
 #include <QHash>
 #include <QUuid>
@@ -105,7 +106,11 @@ QString guidText(const unsigned char *p)
 } // namespace
 
 struct MdbFile::Private {
-    QByteArray contents;   // must outlive the handle: libmdb reads it in place
+    std::unique_ptr<FileImage> image;
+    QByteArray contents;   // a view of `image`; both outlive the handle: libmdb reads them in place
+    // The memo and OLE fields of the rows read (head and inline bytes): the
+    // data pages they lie in are handed back once their table is read.
+    std::vector<unsigned char> longFields;
     QString path;
     MdbHandle *mdb = nullptr;
     int pageSize = kJet4PageSize;
@@ -158,10 +163,11 @@ struct MdbFile::Private {
     QString longText(const QByteArray &raw, bool jet3, int codePage) const;
 };
 
-MdbFile::MdbFile(QByteArray contents, const QString &path)
+MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
     : d(std::make_unique<Private>())
 {
-    d->contents = std::move(contents);
+    d->image = std::move(contents);
+    d->contents = QByteArray::fromRawData(d->image->data(), d->image->size());
     d->path = path;
     const QString unrecognized = QStringLiteral("Unrecognized database format '%1'.").arg(path);
     const auto *head = reinterpret_cast<const unsigned char *>(d->contents.constData());
@@ -180,7 +186,7 @@ MdbFile::MdbFile(QByteArray contents, const QString &path)
     if (d->pageCount < 3 || !d->pageHasType(2, 0x02))
         d->damaged(QStringLiteral("the table catalog is missing"));
 
-    d->mdb = mdb_open_buffer(d->contents.data(), size_t(size), MDB_NOFLAGS);
+    d->mdb = mdb_open_buffer(d->image->data(), size_t(size), MDB_NOFLAGS);
     if (!d->mdb)
         throw Error(unrecognized);
     m_codePage = d->mdb->f->code_page ? d->mdb->f->code_page : 1252;
@@ -284,12 +290,12 @@ QString MdbFile::Private::longText(const QByteArray &raw, bool jet3, int codePag
                 : decodeJet4Text(reinterpret_cast<const unsigned char *>(raw.constData()), int(raw.size()));
 }
 
-// A reference packs the field's page, its start in the page and its size.
+// A reference packs where the field was kept aside and its size.
 namespace {
-constexpr int kRefBits = 13;
-qint64 longValueReference(quint32 page, int start, int size)
+constexpr int kRefBits = 13;   // a field lies in one row of one page
+qint64 longValueReference(std::size_t offset, int size)
 {
-    return (qint64(page) << (2 * kRefBits)) | (qint64(start) << kRefBits) | qint64(size);
+    return (qint64(offset) << kRefBits) | qint64(size);
 }
 } // namespace
 
@@ -300,12 +306,11 @@ bool MdbFile::readsLongValuesLater() const
 
 QVariant MdbFile::readLongValue(qint64 reference, ColumnKind kind) const
 {
-    const quint32 page = quint32(reference >> (2 * kRefBits));
-    const int start = int((reference >> kRefBits) & ((1 << kRefBits) - 1));
+    const std::size_t offset = std::size_t(reference >> kRefBits);
     const int size = int(reference & ((1 << kRefBits) - 1));
-    if (page >= d->pageCount || start + size > d->pageSize)
+    if (reference < 0 || offset + std::size_t(size) > d->longFields.size())
         return {};
-    const auto *field = reinterpret_cast<const unsigned char *>(d->contents.constData()) + qsizetype(page) * d->pageSize + start;
+    const unsigned char *field = d->longFields.data() + offset;
     bool ok = false;
     const QByteArray raw = d->readLongValue(field, size, ok);
     if (!ok)
@@ -564,7 +569,8 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                 case MDB_OLE: {
                     if (lazy) {
                         v.kind = StoredValue::Kind::LongValue;
-                        v.integer = longValueReference(pageNumber, f.start, size);
+                        v.integer = longValueReference(d->longFields.size(), size);
+                        d->longFields.insert(d->longFields.end(), p, p + size);
                         break;
                     }
                     bool ok = false;
@@ -638,6 +644,17 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
             else
                 decodeRow(rowStart, rowSize, pageNumber);
         }
+    }
+    // Every row of the table is read (each table is read once), so its data
+    // pages are handed back, in runs of neighbours; the other pages stay
+    // (definitions, maps, long values, the tables not read yet).
+    for (std::size_t at = 0; at < pages.size();) {
+        std::size_t end = at;
+        while (end < pages.size() && ownDataPage(pages[end]) && (end == at || pages[end] == pages[end - 1] + 1))
+            ++end;
+        if (end > at)
+            d->image->release(qsizetype(pages[at]) * pageSize, qsizetype(end - at) * pageSize);
+        at = std::max(end, at + 1);
     }
 }
 

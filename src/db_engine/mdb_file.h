@@ -1,7 +1,8 @@
 // MdbFile: an .mdb file held in memory and read through libmdb.
 //
-// The whole file is one byte array (a snapshot; the file on disk is never
-// touched again). libmdb walks the catalog, the table definitions and the
+// The whole file is read into memory once (a snapshot; the file on disk is
+// never touched again). The data pages of a table are handed back once the
+// table is read; memo and OLE fields are kept aside for later reading. libmdb walks the catalog, the table definitions and the
 // data pages; the values themselves are decoded here from the rows' raw
 // bytes, because libmdb's text conversion loses data (dates before 1900,
 // the last digits of doubles, empty strings, long memos).
@@ -22,6 +23,8 @@
 
 namespace db {
 
+class FileImage;
+
 struct StoredColumn {
     QString name;
     ColumnKind kind = ColumnKind::Unknown;
@@ -40,7 +43,7 @@ class MdbFile : public LongValueReader {
 public:
     // Throws Error: "Unrecognized database format '<path>'." for what is not
     // a Jet 3/Jet 4 database, a damage message when the catalog is unreadable.
-    MdbFile(QByteArray contents, const QString &path);
+    MdbFile(std::unique_ptr<FileImage> contents, const QString &path);
     ~MdbFile() override;
     MdbFile(const MdbFile &) = delete;
     MdbFile &operator=(const MdbFile &) = delete;
