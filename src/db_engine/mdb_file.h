@@ -1,11 +1,12 @@
 // MdbFile: an .mdb file held in memory and read through libmdb.
 //
 // The whole file is read into memory once (a snapshot; the file on disk is
-// never touched again). The data pages of a table are handed back once the
-// table is read; memo and OLE fields are kept aside for later reading. libmdb walks the catalog, the table definitions and the
-// data pages; the values themselves are decoded here from the rows' raw
-// bytes, because libmdb's text conversion loses data (dates before 1900,
-// the last digits of doubles, empty strings, long memos).
+// never touched again). libmdb reads the table definitions; the pages and
+// rows are walked here in the snapshot itself, and the values decoded from
+// the rows' raw bytes, because libmdb copies every page it reads and its
+// text conversion loses data (dates before 1900, the last digits of
+// doubles, empty strings, long memos). The data pages of a table are handed
+// back once the table is read; memo and OLE fields are kept aside for later.
 //
 // A damaged file must never crash the reader: what libmdb does not check
 // before it follows a pointer is checked here first, and every value is
