@@ -127,6 +127,8 @@ private slots:
     void layoutsReadAlike();
     void fileChangedAfterOpen_data();
     void fileChangedAfterOpen();
+    void fileChangedWhileRead_data();
+    void fileChangedWhileRead();
 
 private:
     QString write(const StockFile &stock, const QString &name = u"stock.mdb"_s);
@@ -772,6 +774,48 @@ void tst_DataModule::fileChangedAfterOpen()
     TDM dm;
     dm.OpenBD(copy);
     compareDataSets(*m_dm, dm);
+}
+
+void tst_DataModule::fileChangedWhileRead_data()
+{
+    QTest::addColumn<int>("changes");   // times the file is rewritten as it is read
+    QTest::addColumn<int>("drills");    // -1: the open fails
+    QTest::newRow("rewritten once") << 1 << 303;
+    QTest::newRow("rewritten on every read") << 100 << -1;
+}
+
+// Another program rewriting the file while it is read: the open reads it
+// again and shows the new file whole, or gives up saying why.
+void tst_DataModule::fileChangedWhileRead()
+{
+    QFETCH(int, changes);
+    QFETCH(int, drills);
+    const QString path = write(StockFile().addSample());
+    StockFile other;   // larger by some pages
+    other.addSample();
+    for (int id = 4; id < 304; ++id)
+        other.add("Sverla", {{"ID", n(id)}, {"ID_Firma", n(1)}});
+    const QByteArray versions[] = {fileBytes(path), fileBytes(write(other, u"other.mdb"_s))};
+    QVERIFY(versions[0].size() != versions[1].size());
+    int changed = 0;
+    m_dm->ADOConnection1->setProgressHandler([&](const QString &table, int) {
+        if (!table.isEmpty() || changed == changes)
+            return;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(versions[++changed % 2]);
+    });
+    if (drills < 0) {
+        QVERIFY_THROWS_EXCEPTION(db::Error, m_dm->OpenBD(path));
+        try {
+            m_dm->OpenBD(path);
+        } catch (const db::Error &error) {
+            QVERIFY2(error.text().contains(u"is being changed by another program"_s), qPrintable(error.text()));
+        }
+        return;
+    }
+    m_dm->OpenBD(path);
+    QCOMPARE(m_dm->dtset_Sverla->recordCount(), drills);
 }
 
 QTEST_GUILESS_MAIN(tst_DataModule)
