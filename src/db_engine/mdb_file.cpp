@@ -5,6 +5,7 @@
 #include "file_image.h"
 
 #include <QHash>
+#include <QSet>
 #include <QUuid>
 
 #include <mdbtools.h>
@@ -111,6 +112,10 @@ struct MdbFile::Private {
     // The memo and OLE fields of the rows read (head and inline bytes): the
     // data pages they lie in are handed back once their table is read.
     std::vector<unsigned char> longFields;
+    // Pages holding the usage maps of the tables, whoever owns them: a table
+    // not read yet needs its map, so these are never handed back.
+    QSet<quint32> mapPages;
+    bool handBackPages = false;   // once the catalog is read
     QString path;
     MdbHandle *mdb = nullptr;
     int pageSize = kJet4PageSize;
@@ -231,6 +236,13 @@ MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
              });
     if (rows == 0)
         d->damaged(QStringLiteral("the table catalog cannot be read"));
+    for (const MdbCatalogEntry *e : d->entries) {
+        if (!d->pageHasType(quint32(e->table_pg), 0x02))
+            continue;
+        for (const int offset : {d->mdb->fmt->tab_usage_map_offset, d->mdb->fmt->tab_free_map_offset})
+            d->mapPages.insert(le32(d->page(quint32(e->table_pg)) + offset) >> 8);
+    }
+    d->handBackPages = true;
 }
 
 MdbFile::~MdbFile() = default;
@@ -648,9 +660,10 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
     // Every row of the table is read (each table is read once), so its data
     // pages are handed back, in runs of neighbours; the other pages stay
     // (definitions, maps, long values, the tables not read yet).
-    for (std::size_t at = 0; at < pages.size();) {
+    for (std::size_t at = 0; d->handBackPages && at < pages.size();) {
         std::size_t end = at;
-        while (end < pages.size() && ownDataPage(pages[end]) && (end == at || pages[end] == pages[end - 1] + 1))
+        while (end < pages.size() && ownDataPage(pages[end]) && !d->mapPages.contains(pages[end])
+               && (end == at || pages[end] == pages[end - 1] + 1))
             ++end;
         if (end > at)
             d->image->release(qsizetype(pages[at]) * pageSize, qsizetype(end - at) * pageSize);
