@@ -172,10 +172,14 @@ void SqlStore::setProgressHandler(std::function<void(const QString &, int)> hand
 
 void SqlStore::load(MdbFile &file, const QString &table)
 {
+    // Told for this table only, also when reading it fails.
+    struct Progress {
+        MdbFile &file;
+        ~Progress() { file.setPageProgress({}); }
+    } progress{file};
     if (m_progress)
         file.setPageProgress([&](qsizetype done, qsizetype total) { m_progress(table, int(done * 100 / total)); });
     std::shared_ptr<JetTable> data = readJetTable(file, table);
-    file.setPageProgress({});
     const QString key = QStringLiteral("t%1").arg(m_tables.size());
     m_tables.insert(key, data);
     const QString create = QStringLiteral("CREATE VIRTUAL TABLE %1 USING jet(%2)").arg(quotedIdentifier(table), key);
