@@ -33,10 +33,10 @@ OpenProgress::~OpenProgress()
 
 QString OpenProgress::text(const QString &table, int percent)
 {
+    // Short enough for the record-count panel.
     if (percent < 0)
         return u" Выборка данных…"_s;
-    const QString what = table.isEmpty() ? u" Чтение файла БД"_s : u" Чтение таблицы "_s + table;
-    return what + u" : "_s + QString::number(percent) + u" %"_s;
+    return (table.isEmpty() ? u" Чтение файла"_s : u" Чтение "_s + table) + u": "_s + QString::number(percent) + u" %"_s;
 }
 
 void OpenProgress::report(const QString &table, int percent)
