@@ -10,6 +10,7 @@
 #include "form_setup.h"
 #include "frm_PathToBD_Unit.h"
 #include "message_box.h"
+#include "open_progress.h"
 #include "picture_file.h"
 #include "private_profile.h"
 
@@ -194,7 +195,10 @@ void Tfrm_Main::ReloadBD()
         DM->CloseBD();
     ReadPathToBD();
     if (platform::fileExists(FPathToBD)) {
-        DM->OpenBD(FPathToBD);
+        {
+            const OpenProgress progress(DM->ADOConnection1, StatusBar1, CountPanel);
+            DM->OpenBD(FPathToBD);
+        }
         ShowRecCount();
     } else {
         platform::messageBoxes().error(this, kOpenErrorCaption, kOpenErrorHead + FPathToBD + kOpenErrorTail);

@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include "connection_string.h"
+#include "file_image.h"
 #include "mdb_file.h"
 #include "result_table.h"
 #include "sql_store.h"
@@ -8,6 +9,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+
+#include <algorithm>
+#include <tuple>
 
 namespace db {
 
@@ -41,6 +45,13 @@ bool Connection::connected() const
     return m_snapshot != nullptr;
 }
 
+void Connection::setProgressHandler(Progress handler)
+{
+    m_progress = std::move(handler);
+    if (m_snapshot)
+        m_snapshot->store->setProgressHandler(m_progress);
+}
+
 void Connection::close()
 {
     m_snapshot.reset();
@@ -68,15 +79,42 @@ void Connection::open()
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("Cannot open the database file '%1': %2.").arg(path, file.errorString()));
     // One read of the whole file: later changes by another program do not
-    // reach this connection.
-    QByteArray contents = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
+    // reach this connection. A file that another program writes while it is
+    // read would give a mixture of two versions: its size and times are
+    // checked on both sides of the read, and a changed file is read again.
+    std::unique_ptr<FileImage> contents;
+    for (int attempt = 0;; ++attempt) {
+        const auto stamp = [&file] {
+            return std::make_tuple(file.size(), file.fileTime(QFileDevice::FileModificationTime),
+                                   file.fileTime(QFileDevice::FileMetadataChangeTime));
+        };
+        const auto before = stamp();
+        if (!file.seek(0))
+            throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
+        // In slices, to tell how far it is.
+        constexpr qint64 kSlice = 16 << 20;
+        contents = std::make_unique<FileImage>(std::get<0>(before));
+        qint64 done = 0;
+        for (qint64 got = 1; done < contents->size() && got > 0; done += got) {
+            got = file.read(contents->data() + done, std::min(kSlice, contents->size() - done));
+            if (got < 0)
+                throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
+            if (m_progress)
+                m_progress(QString(), int((done + got) * 100 / contents->size()));
+        }
+        contents->truncate(done);
+        if (stamp() == before && contents->size() == std::get<0>(before))
+            break;
+        if (attempt == 2)
+            throw Error(QStringLiteral("The database file '%1' is being changed by another program and cannot be "
+                                       "read whole; open it again when that program has finished.").arg(path));
+    }
     file.close();
 
     auto snapshot = std::make_unique<Snapshot>();
     snapshot->file = std::make_shared<MdbFile>(std::move(contents), path);
     snapshot->store = std::make_unique<SqlStore>();
+    snapshot->store->setProgressHandler(m_progress);
     m_snapshot = std::move(snapshot);
 }
 

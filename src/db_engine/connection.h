@@ -35,6 +35,12 @@ public:
     using PathResolver = std::function<QString(const QString &path)>;
     void setPathResolver(PathResolver resolver) { m_pathResolver = std::move(resolver); }
 
+    // Reports how a long open() or execute() is getting on, so that a window
+    // can stay painted: the table being read (empty while the file itself is
+    // read, or while a query runs) and how far in percent (-1: not known).
+    using Progress = std::function<void(const QString &table, int percent)>;
+    void setProgressHandler(Progress handler);
+
     void open();   // throws Error
     void close();  // drops the snapshot; closing a closed connection is a no-op
     bool connected() const;
@@ -47,6 +53,7 @@ private:
     struct Snapshot;
     QString m_connectionString;
     PathResolver m_pathResolver;
+    Progress m_progress;
     std::unique_ptr<Snapshot> m_snapshot;
 };
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 namespace db {
@@ -278,6 +279,29 @@ const sqlite3_module kModule = makeModule();
 
 } // namespace
 
+quint32 RecentTexts::keep(std::vector<char16_t> &chars, const void *data, std::size_t units)
+{
+    char16_t head[8];
+    const std::size_t n = std::min<std::size_t>(units, 8);
+    std::memcpy(head, data, n * sizeof(char16_t));
+    char16_t last = 0;
+    if (units > 0)
+        std::memcpy(&last, static_cast<const char *>(data) + (units - 1) * sizeof(char16_t), sizeof last);
+    std::size_t h = units * 0x9E3779B1u;
+    for (std::size_t i = 0; i < n; ++i)
+        h = (h ^ head[i]) * 0x01000193u;
+    h = (h ^ last) * 0x01000193u;
+    auto &slot = m_slots[(h ^ (h >> 11)) & 255];
+    if (slot.second == units && slot.first + units <= chars.size()
+        && std::memcmp(chars.data() + slot.first, data, units * sizeof(char16_t)) == 0)
+        return slot.first;
+    const std::size_t start = chars.size();
+    chars.resize(start + units);
+    std::memcpy(chars.data() + start, data, units * sizeof(char16_t));
+    slot = {quint32(start), quint32(units)};
+    return quint32(start);
+}
+
 const JetTable::KeyList &JetTable::keyList(int column) const
 {
     if (keys.size() != columns.size())
@@ -479,6 +503,7 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
 {
     auto table = std::make_unique<JetTable>();
     table->name = name;
+    std::vector<RecentTexts> recent;   // per column
     file.readTable(
         name,
         [&](const std::vector<StoredColumn> &columns) {
@@ -494,8 +519,11 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
                 if (storage == ColumnValues::Storage::Variant)
                     storage = ColumnValues::Storage::Bytes;   // unknown kinds: kept as NULL
             }
+            recent.resize(columns.size());
             table->nullWords = (columns.size() + 63) / 64;
             table->stride = table->nullWords + columns.size();
+            // Grown row by row, the cells would be copied over and over.
+            table->cells.reserve(file.rowsStated() * table->stride);
         },
         [&](std::vector<StoredValue> &row) {
             JetTable &t = *table;
@@ -516,10 +544,8 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
                     break;
                 case ColumnValues::Storage::Text:
                     null = null || s.kind != StoredValue::Kind::Text;
-                    cell.text.begin = quint32(t.chars.size());
+                    cell.text.begin = null ? 0 : recent[c].keep(t.chars, s.text.utf16(), std::size_t(s.text.size()));
                     cell.text.length = null ? 0 : quint32(s.text.size());
-                    if (!null)
-                        t.chars.insert(t.chars.end(), s.text.utf16(), s.text.utf16() + s.text.size());
                     break;
                 case ColumnValues::Storage::LongValue:
                     null = null || s.kind != StoredValue::Kind::LongValue;
@@ -544,9 +570,8 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
                 t.cells[at + c / 64].nullBits |= quint64(1) << (c % 64);
             ++t.rows;
         });
-    // The arrays grew by doubling; give back what is left over.
-    table->cells.shrink_to_fit();
-    table->chars.shrink_to_fit();
+    // The characters grew by doubling. What growth left over was never
+    // written, so it holds no memory; shrinking would copy them all again.
     table->blobs.shrink_to_fit();
     return table;
 }

@@ -19,6 +19,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <array>
 #include <map>
 #include <memory>
 #include <vector>
@@ -26,6 +27,19 @@
 struct sqlite3;
 
 namespace db {
+
+// Keeps one copy of texts that repeat (names, kinds and places do, from row
+// to row): a text equal to the last one kept in its slot, chosen by its
+// length and its first and last characters, is found there again.
+class RecentTexts {
+public:
+    // Where an equal text already lies in `chars`, else where it is appended.
+    // The bytes may be unaligned (a value inside a record).
+    quint32 keep(std::vector<char16_t> &chars, const void *data, std::size_t units);
+
+private:
+    std::array<std::pair<quint32, quint32>, 256> m_slots{};   // (start, length)
+};
 
 struct JetTable {
     QString name;
@@ -46,7 +60,8 @@ struct JetTable {
         quint64 nullBits;
     };
     // Each row is `stride` cells: its NULL flags (a bit per column), then a
-    // cell per column. A row's texts follow one another in `chars`.
+    // cell per column. Texts lie in `chars`, a text that repeats in a column
+    // mostly once.
     std::size_t nullWords = 0;
     std::size_t stride = 0;
     std::vector<Cell> cells;

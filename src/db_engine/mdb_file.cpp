@@ -2,8 +2,10 @@
 
 #include "code_page.h"
 #include "db_error.h"
+#include "file_image.h"
 
 #include <QHash>
+#include <QSet>
 #include <QUuid>
 
 #include <mdbtools.h>
@@ -105,7 +107,15 @@ QString guidText(const unsigned char *p)
 } // namespace
 
 struct MdbFile::Private {
-    QByteArray contents;   // must outlive the handle: libmdb reads it in place
+    std::unique_ptr<FileImage> image;
+    QByteArray contents;   // a view of `image`; both outlive the handle: libmdb reads them in place
+    // The memo and OLE fields of the rows read (head and inline bytes): the
+    // data pages they lie in are handed back once their table is read.
+    std::vector<unsigned char> longFields;
+    // Pages holding the usage maps of the tables, whoever owns them: a table
+    // not read yet needs its map, so these are never handed back.
+    QSet<quint32> mapPages;
+    bool handBackPages = false;   // once the catalog is read
     QString path;
     MdbHandle *mdb = nullptr;
     int pageSize = kJet4PageSize;
@@ -146,14 +156,23 @@ struct MdbFile::Private {
             && static_cast<unsigned char>(contents.at(qsizetype(page) * pageSize)) == type;
     }
 
+    const unsigned char *page(quint32 number) const
+    {
+        return reinterpret_cast<const unsigned char *>(contents.constData()) + qsizetype(number) * pageSize;
+    }
+    // Finds row `row` of a data page: its start and size within the page.
+    bool findRow(const unsigned char *pg, int row, int &start, int &size) const;
+    bool dataPages(const unsigned char *map, std::size_t mapSize, std::vector<quint32> &pages) const;
+
     QByteArray readLongValue(const unsigned char *field, int size, bool &ok);
     QString longText(const QByteArray &raw, bool jet3, int codePage) const;
 };
 
-MdbFile::MdbFile(QByteArray contents, const QString &path)
+MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
     : d(std::make_unique<Private>())
 {
-    d->contents = std::move(contents);
+    d->image = std::move(contents);
+    d->contents = QByteArray::fromRawData(d->image->data(), d->image->size());
     d->path = path;
     const QString unrecognized = QStringLiteral("Unrecognized database format '%1'.").arg(path);
     const auto *head = reinterpret_cast<const unsigned char *>(d->contents.constData());
@@ -172,7 +191,7 @@ MdbFile::MdbFile(QByteArray contents, const QString &path)
     if (d->pageCount < 3 || !d->pageHasType(2, 0x02))
         d->damaged(QStringLiteral("the table catalog is missing"));
 
-    d->mdb = mdb_open_buffer(d->contents.data(), size_t(size), MDB_NOFLAGS);
+    d->mdb = mdb_open_buffer(d->image->data(), size_t(size), MDB_NOFLAGS);
     if (!d->mdb)
         throw Error(unrecognized);
     m_codePage = d->mdb->f->code_page ? d->mdb->f->code_page : 1252;
@@ -217,6 +236,13 @@ MdbFile::MdbFile(QByteArray contents, const QString &path)
              });
     if (rows == 0)
         d->damaged(QStringLiteral("the table catalog cannot be read"));
+    for (const MdbCatalogEntry *e : d->entries) {
+        if (!d->pageHasType(quint32(e->table_pg), 0x02))
+            continue;
+        for (const int offset : {d->mdb->fmt->tab_usage_map_offset, d->mdb->fmt->tab_free_map_offset})
+            d->mapPages.insert(le32(d->page(quint32(e->table_pg)) + offset) >> 8);
+    }
+    d->handBackPages = true;
 }
 
 MdbFile::~MdbFile() = default;
@@ -225,6 +251,50 @@ QStringList MdbFile::userTables() const { return d->names; }
 
 bool MdbFile::hasTable(const QString &name) const { return d->tables.contains(name.toLower()); }
 
+// Row slots hold the row's start; a row ends where the one before it
+// starts (row 0 at the page's end). The top bits are flags (see readRows).
+bool MdbFile::Private::findRow(const unsigned char *pg, int row, int &start, int &size) const
+{
+    const int rowCountOffset = mdb->fmt->row_count_offset;
+    if (row < 0 || row >= std::min<int>(le16(pg + rowCountOffset), kMaxRowsPerPage)
+        || rowCountOffset + 2 + 2 * (row + 1) > pageSize)
+        return false;
+    start = le16(pg + rowCountOffset + 2 + 2 * row) & 0x1FFF;
+    const int end = row == 0 ? pageSize : le16(pg + rowCountOffset + 2 * row) & 0x1FFF;
+    size = end - start;
+    return start < end && end <= pageSize;
+}
+
+// The pages a usage map names, in file order: a bitmap from a first page
+// (type 0), or pointers to 05 pages each holding the bitmap of a stretch of
+// the file (type 1). Pages outside the file or map pages of another type
+// are damage.
+bool MdbFile::Private::dataPages(const unsigned char *map, std::size_t mapSize, std::vector<quint32> &pages) const
+{
+    auto bitmap = [&](const unsigned char *bits, std::size_t bytes, quint64 first) {
+        for (std::size_t i = 0; i < bytes; ++i) {
+            for (unsigned b = bits[i]; b; b &= b - 1) {
+                const quint64 number = first + 8 * i + unsigned(__builtin_ctz(b));
+                if (number >= pageCount)
+                    return false;
+                pages.push_back(quint32(number));
+            }
+        }
+        return true;
+    };
+    if (map[0] == 0)
+        return bitmap(map + 5, mapSize - 5, le32(map + 1));
+    const std::size_t perMapPage = std::size_t(pageSize - 4) * 8;
+    for (std::size_t k = 0; 1 + 4 * (k + 1) <= mapSize; ++k) {
+        const quint32 mapPage = le32(map + 1 + 4 * k);
+        if (mapPage == 0)
+            continue;
+        if (!pageHasType(mapPage, 0x05) || !bitmap(page(mapPage) + 4, std::size_t(pageSize - 4), k * perMapPage))
+            return false;
+    }
+    return true;
+}
+
 // Text of a long value: 8-bit in the code page (Jet 3) or as Text (Jet 4).
 QString MdbFile::Private::longText(const QByteArray &raw, bool jet3, int codePage) const
 {
@@ -232,12 +302,12 @@ QString MdbFile::Private::longText(const QByteArray &raw, bool jet3, int codePag
                 : decodeJet4Text(reinterpret_cast<const unsigned char *>(raw.constData()), int(raw.size()));
 }
 
-// A reference packs the field's page, its start in the page and its size.
+// A reference packs where the field was kept aside and its size.
 namespace {
-constexpr int kRefBits = 13;
-qint64 longValueReference(quint32 page, int start, int size)
+constexpr int kRefBits = 13;   // a field lies in one row of one page
+qint64 longValueReference(std::size_t offset, int size)
 {
-    return (qint64(page) << (2 * kRefBits)) | (qint64(start) << kRefBits) | qint64(size);
+    return (qint64(offset) << kRefBits) | qint64(size);
 }
 } // namespace
 
@@ -248,12 +318,11 @@ bool MdbFile::readsLongValuesLater() const
 
 QVariant MdbFile::readLongValue(qint64 reference, ColumnKind kind) const
 {
-    const quint32 page = quint32(reference >> (2 * kRefBits));
-    const int start = int((reference >> kRefBits) & ((1 << kRefBits) - 1));
+    const std::size_t offset = std::size_t(reference >> kRefBits);
     const int size = int(reference & ((1 << kRefBits) - 1));
-    if (page >= d->pageCount || start + size > d->pageSize)
+    if (reference < 0 || offset + std::size_t(size) > d->longFields.size())
         return {};
-    const auto *field = reinterpret_cast<const unsigned char *>(d->contents.constData()) + qsizetype(page) * d->pageSize + start;
+    const unsigned char *field = d->longFields.data() + offset;
     bool ok = false;
     const QByteArray raw = d->readLongValue(field, size, ok);
     if (!ok)
@@ -289,14 +358,10 @@ QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size,
     while (pointer != 0 && quint32(value.size()) < limit) {
         if (!pageHasType(pointer >> 8, 0x01))
             return {};
-        void *buf = nullptr;
-        int start = 0;
-        size_t rowLength = 0;
-        if (mdb_find_pg_row(mdb, int(pointer), &buf, &start, &rowLength) != 0)
+        int start = 0, rowLength = 0;
+        if (!findRow(page(pointer >> 8), int(pointer & 0xFF), start, rowLength))
             return {};
-        if (start < 0 || start + rowLength > size_t(pageSize))
-            return {};
-        const auto *row = static_cast<const unsigned char *>(buf) + start;
+        const unsigned char *row = page(pointer >> 8) + start;
         if (single) {
             value.append(reinterpret_cast<const char *>(row), std::min<qsizetype>(qsizetype(rowLength), limit));
             break;
@@ -354,22 +419,94 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
         columns[i].name = QString::fromUtf8(cols[i]->name);
         columns[i].kind = kindOf(cols[i]);
     }
+    std::vector<quint32> pages;
+    if (!d->dataPages(table->usage_map, table->map_sz, pages))
+        d->damaged(QStringLiteral("the page map of table '%1' cannot be read").arg(name));
+    m_rowsStated = std::min<std::size_t>(table->num_rows, pages.size() * kMaxRowsPerPage);
     columnsReady(columns);
 
-    MdbHandle *mdb = d->mdb;
     const int pageSize = d->pageSize;
-    const int rowCountOffset = mdb->fmt->row_count_offset;
+    const int rowCountOffset = d->mdb->fmt->row_count_offset;
     std::vector<MdbField> fields(numCols);
     std::vector<StoredValue> values(numCols);
     const bool lazy = readsLongValuesLater();
+    const bool jet3 = m_jet3;
+    const unsigned numVarCols = table->num_var_cols;
+    std::vector<unsigned> varOffsets;
 
-    const unsigned char *page = mdb->pg_buf;
-    // Decodes the row at rowStart/rowSize of the page in libmdb's buffer
-    // (page number `pageNumber`) and hands it on.
-    auto decodeRow = [&](int rowStart, size_t rowSize, quint32 pageNumber) {
-            if (rowStart + rowSize > size_t(pageSize))
+    // Splits a row into its fields, as libmdb's mdb_crack_row does but
+    // reading the page in place: the column count, the fixed columns in the
+    // order of their offsets, the variable columns through the offset table
+    // at the row's end (Jet 3 keeps one byte per offset and a table of jumps
+    // for the high bytes), and last the null mask.
+    auto crackRow = [&](const unsigned char *pg, int rowStart, int rowSize) {
+        const int countSize = jet3 ? 1 : 2;
+        const int rowEnd = rowStart + rowSize - 1;   // last byte
+        if (rowSize < countSize + 1)
+            return false;
+        const unsigned rowCols = jet3 ? pg[rowStart] : le16(pg + rowStart);
+        const int maskSize = int(rowCols + 7) / 8;
+        if (maskSize + countSize >= rowSize)
+            return false;
+        const unsigned char *nullMask = pg + rowEnd - maskSize + 1;
+        unsigned rowVarCols = 0;
+        if (numVarCols > 0) {
+            rowVarCols = jet3 ? pg[rowEnd - maskSize] : le16(pg + rowEnd - maskSize - 1);
+            varOffsets.resize(rowVarCols + 1);
+            if (!jet3) {
+                if (maskSize + 3 + 2 * int(rowVarCols) + 2 > rowSize)
+                    return false;
+                for (unsigned i = 0; i <= rowVarCols; ++i)
+                    varOffsets[i] = le16(pg + rowEnd - maskSize - 3 - 2 * int(i));
+            } else {
+                unsigned jumps = unsigned(rowSize - 1) / 256;
+                const int columnPointer = rowEnd - maskSize - int(jumps) - 1;
+                // The last jump is a dummy when the offsets end before its block.
+                if (jumps > 0 && unsigned(columnPointer - rowStart - int(rowVarCols)) / 256 < jumps)
+                    --jumps;
+                if (maskSize + int(jumps) + 1 > rowSize || columnPointer - int(rowVarCols) < rowStart)
+                    return false;
+                unsigned used = 0;
+                for (unsigned i = 0; i <= rowVarCols; ++i) {
+                    while (used < jumps && i == pg[rowEnd - maskSize - int(used) - 1])
+                        ++used;
+                    varOffsets[i] = pg[columnPointer - int(i)] + used * 256;
+                }
+            }
+        }
+        const unsigned rowFixedCols = rowCols - std::min(rowCols, rowVarCols);
+        unsigned fixedFound = 0;
+        for (unsigned i = 0; i < numCols; ++i) {
+            const MdbColumn *col = cols[i];
+            MdbField &f = fields[i];
+            f.colnum = int(i);
+            f.is_null = unsigned(col->col_num) / 8 < unsigned(maskSize)
+                ? !(nullMask[col->col_num / 8] & (1 << (col->col_num % 8)))
+                : 1;
+            if (col->is_fixed && fixedFound < rowFixedCols) {
+                f.start = rowStart + countSize + col->fixed_offset;
+                f.siz = col->col_size;
+                ++fixedFound;
+            } else if (!col->is_fixed && unsigned(col->var_col_num) < rowVarCols) {
+                f.start = rowStart + int(varOffsets[std::size_t(col->var_col_num)]);
+                f.siz = int(varOffsets[std::size_t(col->var_col_num) + 1]) - int(varOffsets[std::size_t(col->var_col_num)]);
+            } else {
+                f.start = 0;
+                f.siz = 0;
+                f.is_null = 1;
+            }
+            if (f.start + f.siz > rowStart + rowSize)
+                return false;
+        }
+        return true;
+    };
+
+    // Decodes the row at rowStart/rowSize of page `pageNumber` and hands it on.
+    auto decodeRow = [&](int rowStart, int rowSize, quint32 pageNumber) {
+            const unsigned char *page = d->page(pageNumber);
+            if (rowStart + rowSize > pageSize)
                 return;
-            if (mdb_crack_row(table, rowStart, rowSize, fields.data()) < 0)
+            if (!crackRow(page, rowStart, rowSize))
                 return;
             const int rowEnd = rowStart + int(rowSize);
             for (unsigned i = 0; i < numCols; ++i) {
@@ -444,7 +581,8 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                 case MDB_OLE: {
                     if (lazy) {
                         v.kind = StoredValue::Kind::LongValue;
-                        v.integer = longValueReference(pageNumber, f.start, size);
+                        v.integer = longValueReference(d->longFields.size(), size);
+                        d->longFields.insert(d->longFields.end(), p, p + size);
                         break;
                     }
                     bool ok = false;
@@ -474,55 +612,62 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
     // reaches it. libmdb reads the flags the other way round and would list
     // deleted rows.
     const quint32 tablePage = quint32(entry->table_pg);
-    const auto *file = reinterpret_cast<const unsigned char *>(d->contents.constData());
-    auto followMoved = [&](int rowStart, size_t rowSize, quint32 pageNumber) {
+    auto ownDataPage = [&](quint32 number) {
+        return d->pageHasType(number, 0x01) && le32(d->page(number) + 4) == tablePage;
+    };
+    auto followMoved = [&](const unsigned char *pg, int rowStart, int rowSize) {
         constexpr int kMaxHops = 8;   // a damaged file may loop
         for (int hop = 0; hop < kMaxHops; ++hop) {
-            if (rowSize < 4 || rowStart + 4 > pageSize)
+            if (rowSize < 4)
                 return;
-            const quint32 target = le32(page + rowStart);
+            const quint32 target = le32(pg + rowStart);
             const quint32 targetPage = target >> 8;
             const int targetRow = int(target & 0xFF);
             // Only a row on a data page of this same table.
-            if (!d->pageHasType(targetPage, 0x01) || d->mdb->f->db_key != 0
-                || le32(file + qsizetype(targetPage) * pageSize + 4) != tablePage)
+            if (!ownDataPage(targetPage))
                 return;
-            if (mdb_read_pg(mdb, targetPage) != pageSize
-                || targetRow >= std::min(int(le16(page + rowCountOffset)), kMaxRowsPerPage))
+            pg = d->page(targetPage);
+            if (!d->findRow(pg, targetRow, rowStart, rowSize))
                 return;
-            const quint16 targetSlot = le16(page + rowCountOffset + 2 + 2 * targetRow);
-            if (mdb_find_row(mdb, targetRow, &rowStart, &rowSize) != 0 || rowSize == 0)
-                return;
-            rowStart &= 0x1FFF;
-            pageNumber = targetPage;
-            if (!(targetSlot & 0x4000)) {
-                decodeRow(rowStart, rowSize, pageNumber);
+            if (!(le16(pg + rowCountOffset + 2 + 2 * targetRow) & 0x4000)) {
+                decodeRow(rowStart, rowSize, targetPage);
                 return;
             }
         }
     };
 
-    mdb_rewind_table(table);
-    while (mdb_read_next_dpg(table)) {
-        const quint32 pageNumber = table->cur_phys_pg;
-        const int rows = std::min(int(le16(page + rowCountOffset)), kMaxRowsPerPage);
+    for (std::size_t at = 0; at < pages.size(); ++at) {
+        if (m_pageProgress && at % 512 == 0)
+            m_pageProgress(qsizetype(at), qsizetype(pages.size()));
+        const quint32 pageNumber = pages[at];
+        if (!ownDataPage(pageNumber))
+            continue;   // a map may name a page since given to another table
+        const unsigned char *pg = d->page(pageNumber);
+        const int rows = std::min(int(le16(pg + rowCountOffset)), kMaxRowsPerPage);
         for (int r = 0; r < rows; ++r) {
-            const quint16 slot = le16(page + rowCountOffset + 2 + 2 * r);
+            const quint16 slot = le16(pg + rowCountOffset + 2 + 2 * r);
             if (slot & 0x8000)
                 continue;
-            int rowStart = 0;
-            size_t rowSize = 0;
-            if (mdb_find_row(mdb, r, &rowStart, &rowSize) != 0 || rowSize == 0)
+            int rowStart = 0, rowSize = 0;
+            if (!d->findRow(pg, r, rowStart, rowSize))
                 continue;
-            rowStart &= 0x1FFF;
-            if (!(slot & 0x4000)) {
+            if (slot & 0x4000)
+                followMoved(pg, rowStart, rowSize);
+            else
                 decodeRow(rowStart, rowSize, pageNumber);
-                continue;
-            }
-            followMoved(rowStart, rowSize, pageNumber);
-            if (mdb_read_pg(mdb, pageNumber) != pageSize)   // back to the page being scanned
-                return;
         }
+    }
+    // Every row of the table is read (each table is read once), so its data
+    // pages are handed back, in runs of neighbours; the other pages stay
+    // (definitions, maps, long values, the tables not read yet).
+    for (std::size_t at = 0; d->handBackPages && at < pages.size();) {
+        std::size_t end = at;
+        while (end < pages.size() && ownDataPage(pages[end]) && !d->mapPages.contains(pages[end])
+               && (end == at || pages[end] == pages[end - 1] + 1))
+            ++end;
+        if (end > at)
+            d->image->release(qsizetype(pages[at]) * pageSize, qsizetype(end - at) * pageSize);
+        at = std::max(end, at + 1);
     }
 }
 

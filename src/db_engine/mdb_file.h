@@ -1,10 +1,12 @@
 // MdbFile: an .mdb file held in memory and read through libmdb.
 //
-// The whole file is one byte array (a snapshot; the file on disk is never
-// touched again). libmdb walks the catalog, the table definitions and the
-// data pages; the values themselves are decoded here from the rows' raw
-// bytes, because libmdb's text conversion loses data (dates before 1900,
-// the last digits of doubles, empty strings, long memos).
+// The whole file is read into memory once (a snapshot; the file on disk is
+// never touched again). libmdb reads the table definitions; the pages and
+// rows are walked here in the snapshot itself, and the values decoded from
+// the rows' raw bytes, because libmdb copies every page it reads and its
+// text conversion loses data (dates before 1900, the last digits of
+// doubles, empty strings, long memos). The data pages of a table are handed
+// back once the table is read; memo and OLE fields are kept aside for later.
 //
 // A damaged file must never crash the reader: what libmdb does not check
 // before it follows a pointer is checked here first, and every value is
@@ -21,6 +23,8 @@
 #include <vector>
 
 namespace db {
+
+class FileImage;
 
 struct StoredColumn {
     QString name;
@@ -40,7 +44,7 @@ class MdbFile : public LongValueReader {
 public:
     // Throws Error: "Unrecognized database format '<path>'." for what is not
     // a Jet 3/Jet 4 database, a damage message when the catalog is unreadable.
-    MdbFile(QByteArray contents, const QString &path);
+    MdbFile(std::unique_ptr<FileImage> contents, const QString &path);
     ~MdbFile() override;
     MdbFile(const MdbFile &) = delete;
     MdbFile &operator=(const MdbFile &) = delete;
@@ -57,6 +61,18 @@ public:
                    const std::function<void(const std::vector<StoredColumn> &)> &columns,
                    const std::function<void(std::vector<StoredValue> &)> &row);
 
+    // Called during readTable() now and then with the pages read so far and
+    // the table's page count.
+    void setPageProgress(std::function<void(qsizetype done, qsizetype total)> progress)
+    {
+        m_pageProgress = std::move(progress);
+    }
+
+    // The row count the definition of the table being read states, known
+    // when `columns` is called: a hint for reserving room, no more (bounded
+    // by the table's pages, as a damaged file may state anything).
+    std::size_t rowsStated() const { return m_rowsStated; }
+
     // Memo and OLE values are handed out as references (where their field
     // lies in the file) and read whole when asked for. Encrypted files, whose
     // pages cannot be read in place, get their values at once.
@@ -70,6 +86,8 @@ private:
 
     struct Private;
     std::unique_ptr<Private> d;
+    std::function<void(qsizetype, qsizetype)> m_pageProgress;
+    std::size_t m_rowsStated = 0;
     bool m_jet3 = false;
     int m_codePage = 1252;
 };

@@ -8,7 +8,6 @@
 
 #include <QRegularExpression>
 
-#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -84,30 +83,8 @@ struct Statement {
 struct SqlStore::TextSource {
     std::uintptr_t begin = 0, end = 0;   // the table's characters, when shared
     bool copied = false;
-    // Copies made lately, by a hash of the text: names, pictures and kinds
-    // repeat from row to row and are kept once.
-    std::array<std::pair<quint32, quint32>, 256> recent{};   // (start, length)
+    RecentTexts recent;   // among the copies
 };
-
-namespace {
-
-// A slot for a text from its length, its first characters and its last.
-// The bytes may be unaligned (a value inside a record): read as bytes.
-std::size_t slotOf(const void *data, std::size_t units)
-{
-    char16_t head[8];
-    const std::size_t n = std::min<std::size_t>(units, 8);
-    std::memcpy(head, data, n * sizeof(char16_t));
-    char16_t last;
-    std::memcpy(&last, static_cast<const char *>(data) + (units - 1) * sizeof(char16_t), sizeof last);
-    std::size_t h = units * 0x9E3779B1u;
-    for (std::size_t i = 0; i < n; ++i)
-        h = (h ^ head[i]) * 0x01000193u;
-    h = (h ^ last) * 0x01000193u;
-    return (h ^ (h >> 11)) & 255;
-}
-
-} // namespace
 
 // Keeps one text value of a result row. A value that lies in a table's
 // characters (read straight from a scan, SQLITE_STATIC) is kept as a
@@ -151,18 +128,7 @@ void SqlStore::appendText(ColumnValues &col, TextSource &source, const void *dat
         col.sharedOwner.reset();
         source.copied = true;
     }
-    auto &recent = source.recent[slotOf(data, units)];
-    if (recent.second == units
-        && std::memcmp(col.chars.data() + recent.first, data, units * sizeof(char16_t)) == 0) {
-        col.offsets.push_back(recent.first);
-        col.lengths.push_back(quint32(units));
-        return;
-    }
-    const std::size_t size = col.chars.size();
-    col.chars.resize(size + units);
-    std::memcpy(col.chars.data() + size, data, units * sizeof(char16_t));
-    recent = {quint32(size), quint32(units)};
-    col.offsets.push_back(quint32(size));
+    col.offsets.push_back(source.recent.keep(col.chars, data, units));
     col.lengths.push_back(quint32(units));
 }
 
@@ -190,8 +156,29 @@ SqlStore::~SqlStore()
     sqlite3_close(m_db);
 }
 
+void SqlStore::setProgressHandler(std::function<void(const QString &, int)> handler)
+{
+    m_progress = std::move(handler);
+    if (!m_progress) {
+        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        return;
+    }
+    // About every few milliseconds of a query.
+    sqlite3_progress_handler(m_db, 200000, [](void *store) {
+        static_cast<SqlStore *>(store)->m_progress(QString(), -1);
+        return 0;
+    }, this);
+}
+
 void SqlStore::load(MdbFile &file, const QString &table)
 {
+    // Told for this table only, also when reading it fails.
+    struct Progress {
+        MdbFile &file;
+        ~Progress() { file.setPageProgress({}); }
+    } progress{file};
+    if (m_progress)
+        file.setPageProgress([&](qsizetype done, qsizetype total) { m_progress(table, int(done * 100 / total)); });
     std::shared_ptr<JetTable> data = readJetTable(file, table);
     const QString key = QStringLiteral("t%1").arg(m_tables.size());
     m_tables.insert(key, data);

@@ -12,6 +12,7 @@
 
 #include <QHash>
 #include <QString>
+#include <functional>
 #include <memory>
 
 struct sqlite3;
@@ -24,6 +25,10 @@ public:
     ~SqlStore();
     SqlStore(const SqlStore &) = delete;
     SqlStore &operator=(const SqlStore &) = delete;
+
+    // Told the table being read and how far (percent), then, now and then
+    // while a query runs, an empty name and -1.
+    void setProgressHandler(std::function<void(const QString &table, int percent)> handler);
 
     // Makes one table of the file queryable. Throws Error.
     void load(MdbFile &file, const QString &table);
@@ -40,6 +45,7 @@ private:
 
     QHash<QString, std::shared_ptr<JetTable>> m_tables;   // module key -> table; outlives m_db
     sqlite3 *m_db = nullptr;
+    std::function<void(const QString &, int)> m_progress;
 };
 
 } // namespace db

@@ -8,6 +8,7 @@
 #include "db_error.h"
 #include "field.h"
 #include "stock_file.h"
+#include "stock_schema.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -26,6 +27,9 @@ using namespace Qt::StringLiterals;
 using jetdb::Date;
 using Build = std::function<void(StockFile &)>;
 Q_DECLARE_METATYPE(Build)
+Q_DECLARE_METATYPE(jetdb::Layout)
+using FileChange = std::function<void(QFile &)>;
+Q_DECLARE_METATYPE(FileChange)
 
 namespace {
 
@@ -66,6 +70,27 @@ QByteArray folderFingerprint(const QString &folder)
     return hash.result();
 }
 
+// Every value of every data set, in order, memos included.
+void compareDataSets(const TDM &actual, const TDM &expected)
+{
+    const auto got = dataSetsOf(actual), want = dataSetsOf(expected);
+    for (int i = 0; i < got.size(); ++i) {
+        QCOMPARE(got[i]->recordCount(), want[i]->recordCount());
+        QVERIFY(want[i]->recordCount() > 0);
+        for (int row = 0; row < want[i]->recordCount(); ++row)
+            for (int f = 0; f < int(want[i]->fields().size()); ++f)
+                QVERIFY2(got[i]->value(row, f) == want[i]->value(row, f),
+                         qPrintable(want[i]->name() + u" row "_s + QString::number(row) + u", field "_s
+                                    + want[i]->fields()[f]->fieldName()));
+    }
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 std::int64_t n(std::int64_t value) { return value; }
 std::string s(const char *text) { return text; }
 
@@ -98,6 +123,12 @@ private slots:
     void fileAndFolderUntouched();
     void badFiles_data();
     void badFiles();
+    void layoutsReadAlike_data();
+    void layoutsReadAlike();
+    void fileChangedAfterOpen_data();
+    void fileChangedAfterOpen();
+    void fileChangedWhileRead_data();
+    void fileChangedWhileRead();
 
 private:
     QString write(const StockFile &stock, const QString &name = u"stock.mdb"_s);
@@ -681,6 +712,110 @@ void tst_DataModule::badFiles()
     m_dm->CloseBD();
     m_dm->OpenBD(write(StockFile().addSample(), u"good.mdb"_s));
     QCOMPARE(m_dm->dtset_Plast->recordCount(), 3);
+}
+
+void tst_DataModule::layoutsReadAlike_data()
+{
+    QTest::addColumn<jetdb::Layout>("layout");
+    const auto plainWith = [](auto change) {
+        jetdb::Layout layout = jetdb::Layout::plain();
+        change(layout);
+        return layout;
+    };
+    QTest::newRow("compressed text") << plainWith([](jetdb::Layout &l) { l.compressText = true; });
+    QTest::newRow("deleted rows") << plainWith([](jetdb::Layout &l) { l.deletedPerThousand = 300; });
+    QTest::newRow("memos on long-value pages") << plainWith([](jetdb::Layout &l) { l.longValuesInline = false; });
+    QTest::newRow("interleaved pages") << plainWith([](jetdb::Layout &l) { l.interleaved = true; });
+    QTest::newRow("all of them") << jetdb::Layout::realLayout(7);
+}
+
+// The same stock, written plainly and as Access leaves a file, reads the same.
+void tst_DataModule::layoutsReadAlike()
+{
+    QFETCH(jetdb::Layout, layout);
+    const stock::BenchSizes sizes{600, 300, 150, 300, 1500};
+    const QString plain = m_dir->filePath(u"plain.mdb"_s), other = m_dir->filePath(u"other.mdb"_s);
+    stock::writeBench(plain.toStdString(), sizes, 11, jetdb::Layout::plain());
+    stock::writeBench(other.toStdString(), sizes, 11, layout);
+    QVERIFY(fileBytes(plain) != fileBytes(other));
+    m_dm->OpenBD(plain);
+    TDM dm;
+    dm.OpenBD(other);
+    compareDataSets(dm, *m_dm);
+}
+
+void tst_DataModule::fileChangedAfterOpen_data()
+{
+    QTest::addColumn<FileChange>("change");
+    QTest::newRow("truncated to nothing") << FileChange([](QFile &f) { f.resize(0); });
+    QTest::newRow("truncated mid-file") << FileChange([](QFile &f) { f.resize(f.size() / 2 + 100); });
+    QTest::newRow("pages overwritten") << FileChange([](QFile &f) {
+        for (qint64 at = 4096; at < f.size(); at += 3 * 4096) {
+            f.seek(at);
+            f.write(QByteArray(4096, char(0xA5)));
+        }
+    });
+}
+
+// Once open, what the file holds is the module's own: nothing shown changes,
+// memos read after the change included, and nothing crashes.
+void tst_DataModule::fileChangedAfterOpen()
+{
+    QFETCH(FileChange, change);
+    const stock::BenchSizes sizes{300, 150, 60, 150, 800};
+    const QString path = m_dir->filePath(u"stock.mdb"_s), copy = m_dir->filePath(u"copy.mdb"_s);
+    stock::writeBench(path.toStdString(), sizes, 3);
+    QVERIFY(QFile::copy(path, copy));
+    m_dm->OpenBD(path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    change(file);
+    file.close();
+    TDM dm;
+    dm.OpenBD(copy);
+    compareDataSets(*m_dm, dm);
+}
+
+void tst_DataModule::fileChangedWhileRead_data()
+{
+    QTest::addColumn<int>("changes");   // times the file is rewritten as it is read
+    QTest::addColumn<int>("drills");    // -1: the open fails
+    QTest::newRow("rewritten once") << 1 << 303;
+    QTest::newRow("rewritten on every read") << 100 << -1;
+}
+
+// Another program rewriting the file while it is read: the open reads it
+// again and shows the new file whole, or gives up saying why.
+void tst_DataModule::fileChangedWhileRead()
+{
+    QFETCH(int, changes);
+    QFETCH(int, drills);
+    const QString path = write(StockFile().addSample());
+    StockFile other;   // larger by some pages
+    other.addSample();
+    for (int id = 4; id < 304; ++id)
+        other.add("Sverla", {{"ID", n(id)}, {"ID_Firma", n(1)}});
+    const QByteArray versions[] = {fileBytes(path), fileBytes(write(other, u"other.mdb"_s))};
+    QVERIFY(versions[0].size() != versions[1].size());
+    int changed = 0;
+    m_dm->ADOConnection1->setProgressHandler([&](const QString &table, int) {
+        if (!table.isEmpty() || changed == changes)
+            return;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(versions[++changed % 2]);
+    });
+    if (drills < 0) {
+        QVERIFY_THROWS_EXCEPTION(db::Error, m_dm->OpenBD(path));
+        try {
+            m_dm->OpenBD(path);
+        } catch (const db::Error &error) {
+            QVERIFY2(error.text().contains(u"is being changed by another program"_s), qPrintable(error.text()));
+        }
+        return;
+    }
+    m_dm->OpenBD(path);
+    QCOMPARE(m_dm->dtset_Sverla->recordCount(), drills);
 }
 
 QTEST_GUILESS_MAIN(tst_DataModule)

@@ -77,11 +77,11 @@ bool DataPage::fits(std::size_t length) const
     return m_rows < 255 && used + length <= std::size_t(m_top);
 }
 
-int DataPage::add(const std::uint8_t *row, std::size_t length)
+int DataPage::add(const std::uint8_t *row, std::size_t length, bool deleted)
 {
     m_top -= int(length);
     std::memcpy(&m_bytes[std::size_t(m_top)], row, length);
-    put16(&m_bytes[std::size_t(m_g.dataHeader + 2 * m_rows)], std::uint32_t(m_top));
+    put16(&m_bytes[std::size_t(m_g.dataHeader + 2 * m_rows)], std::uint32_t(m_top) | (deleted ? 0x8000u : 0u));
     ++m_rows;
     put16(&m_bytes[std::size_t(m_g.rowCountOffset)], std::uint32_t(m_rows));
     put16(&m_bytes[2], std::uint32_t(m_top - m_g.dataHeader - 2 * m_rows));
@@ -90,7 +90,7 @@ int DataPage::add(const std::uint8_t *row, std::size_t length)
 
 RowSink::RowSink(const Geometry &g, PageFile &file, std::uint32_t owner) : m_g(g), m_file(file), m_owner(owner) {}
 
-std::uint32_t RowSink::add(const std::uint8_t *row, std::size_t length)
+std::uint32_t RowSink::add(const std::uint8_t *row, std::size_t length, bool deleted)
 {
     if (!m_current.empty() && !m_current.front().fits(length))
         flush();
@@ -101,7 +101,7 @@ std::uint32_t RowSink::add(const std::uint8_t *row, std::size_t length)
     DataPage &p = m_current.front();
     if (!p.fits(length))
         throw Error("internal error: row of " + std::to_string(length) + " bytes does not fit a page");
-    return pgRow(p.page(), p.add(row, length));
+    return pgRow(p.page(), p.add(row, length, deleted));
 }
 
 void RowSink::flush()

@@ -70,7 +70,8 @@ class DataPage {
 public:
     DataPage(const Geometry &g, std::uint32_t page, std::uint32_t owner);
     bool fits(std::size_t length) const;
-    int add(const std::uint8_t *row, std::size_t length);  // returns the row index
+    // Returns the row index. A deleted row keeps its bytes; its slot is flagged.
+    int add(const std::uint8_t *row, std::size_t length, bool deleted = false);
     int rows() const { return m_rows; }
     std::uint32_t page() const { return m_page; }
     const Bytes &bytes() const { return m_bytes; }
@@ -88,7 +89,8 @@ private:
 class RowSink {
 public:
     RowSink(const Geometry &g, PageFile &file, std::uint32_t owner);
-    std::uint32_t add(const std::uint8_t *row, std::size_t length);  // returns the row's pg_row
+    // Returns the row's pg_row.
+    std::uint32_t add(const std::uint8_t *row, std::size_t length, bool deleted = false);
     std::uint32_t add(const Bytes &row) { return add(row.data(), row.size()); }
     void flush();
     const std::vector<std::uint32_t> &pages() const { return m_pages; }

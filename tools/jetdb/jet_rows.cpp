@@ -15,8 +15,10 @@ void appendBytes(Bytes &out, const Bytes &b) { out.insert(out.end(), b.begin(), 
 
 } // namespace
 
-RowEncoder::RowEncoder(const Geometry &g, const TableImage &t, int codePage, pages::PageFile &file)
-    : m_g(g), m_t(t), m_codePage(codePage)
+RowEncoder::RowEncoder(const Geometry &g, const TableImage &t, int codePage, const Layout &layout,
+                       pages::PageFile &file)
+    : m_g(g), m_t(t), m_codePage(codePage), m_compress(layout.compressText),
+      m_inlineLimit(layout.longValuesInline ? 1024 : 64)
 {
     for (const layout::ColDesc &c : t.cols)
         m_lvals.emplace_back(c.isLong() ? std::make_unique<pages::RowSink>(g, file, pages::lvalOwner) : nullptr);
@@ -77,7 +79,7 @@ Bytes RowEncoder::encode(const Row &row)
             continue;
         mask[i / 8] |= std::uint8_t(1u << (i % 8));
         if (c.code == layout::cText) {
-            appendBytes(out, textBytes(std::get<std::string>(v), true));
+            appendBytes(out, textBytes(std::get<std::string>(v), m_compress));
         } else if (c.isLong()) {
             appendLongValue(out, i, std::get<std::string>(v));
         } else {
@@ -159,7 +161,7 @@ void RowEncoder::appendLongValue(Bytes &out, std::size_t col, const std::string 
     const std::u16string wide = text::toUtf16(utf8);
     Bytes data;
     if (m_g.format == Format::Jet4) {
-        data = text::jet4Bytes(wide, wide.size() <= 1024);
+        data = text::jet4Bytes(wide, m_compress && wide.size() <= 1024);
     } else {
         std::string narrow;
         if (!text::narrowBytes(wide, m_codePage, narrow))
@@ -168,7 +170,7 @@ void RowEncoder::appendLongValue(Bytes &out, std::size_t col, const std::string 
     }
     const std::uint32_t length = std::uint32_t(data.size());
     std::uint8_t header[12] = {};
-    if (length <= 64) {
+    if (length <= m_inlineLimit) {
         pages::put32(header, length | 0x80000000u);
         out.insert(out.end(), header, header + 12);
         appendBytes(out, data);

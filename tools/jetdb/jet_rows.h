@@ -16,7 +16,8 @@ using pages::Geometry;
 // Encodes rows and their long values for one table.
 class RowEncoder {
 public:
-    RowEncoder(const Geometry &g, const layout::TableImage &t, int codePage, pages::PageFile &file);
+    RowEncoder(const Geometry &g, const layout::TableImage &t, int codePage, const Layout &layout,
+               pages::PageFile &file);
 
     void flush();  // writes the partly filled LVAL pages
 
@@ -44,6 +45,8 @@ private:
     const Geometry &m_g;
     const layout::TableImage &m_t;
     int m_codePage;
+    bool m_compress;
+    std::uint32_t m_inlineLimit;   // longest long value kept in its row
     std::vector<std::unique_ptr<pages::RowSink>> m_lvals;
 };
 

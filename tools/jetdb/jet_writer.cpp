@@ -2,7 +2,8 @@
 //
 // Page plan: 0 header, 1 global usage map, 2 the catalog's (MSysObjects)
 // TDEF, then one TDEF page per user table, then data and LVAL pages as rows
-// are encoded, and last the usage-map pages and TDEF continuation pages.
+// are encoded (table by table, or mixed: see Layout), and last the usage-map
+// pages and TDEF continuation pages.
 #include "jetdb.h"
 
 #include "jet_definition.h"
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,7 +23,7 @@ namespace jetdb {
 using namespace layout;
 using pages::Geometry;
 
-void Database::write(const std::string &path) const
+void Database::write(const std::string &path, const Layout &layout) const
 {
     const Geometry g = Geometry::of(m_format);
     const bool jet4 = m_format == Format::Jet4;
@@ -80,21 +82,58 @@ void Database::write(const std::string &path) const
             catalogRow(images[i].tdefPage, 0x0F000001, images[i].name, 1, 0);
         images[0].rows = &catalogRows;
 
-        // Rows, table by table.
+        // Rows: the catalog's first, then the user tables' one table after
+        // another, or mixed in small batches as a file grows by many small
+        // insertions (each table's rows keep their order either way).
+        std::vector<std::unique_ptr<RowEncoder>> encoders;
+        std::vector<std::unique_ptr<pages::RowSink>> sinks;
+        for (const TableImage &img : images) {
+            encoders.push_back(std::make_unique<RowEncoder>(g, img, m_codePage, layout, file));
+            sinks.push_back(std::make_unique<pages::RowSink>(g, file, img.tdefPage));
+        }
+        std::uint64_t state = layout.seed;
+        auto random = [&state] {   // splitmix64: the same file from the same seed everywhere
+            std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+            z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+            return z ^ (z >> 31);
+        };
+        auto insert = [&](std::size_t ti, const Row &r) {
+            const pages::Bytes row = encoders[ti]->encode(r);
+            // A row deleted before this one came: its bytes stay, its slot is flagged.
+            if (ti > 0 && layout.deletedPerThousand > 0
+                && random() % 1000 < std::uint64_t(layout.deletedPerThousand))
+                sinks[ti]->add(row.data(), row.size(), true);
+            sinks[ti]->add(row);
+        };
+        for (const Row &r : catalogRows)
+            insert(0, r);
+        std::vector<std::size_t> done(images.size(), 0);
+        std::size_t left = 0;
+        for (std::size_t ti = 1; ti < images.size(); ++ti)
+            left += images[ti].rows->size();
+        while (left > 0) {
+            // The next table in order, or one picked in proportion to the
+            // rows it has left; then a batch of 1 to 16 of its rows.
+            std::size_t ti = 1;
+            std::uint64_t pick = layout.interleaved ? random() % left : 0;
+            while (done[ti] == images[ti].rows->size() || pick >= images[ti].rows->size() - done[ti]) {
+                pick -= done[ti] == images[ti].rows->size() ? 0 : images[ti].rows->size() - done[ti];
+                ++ti;
+            }
+            const std::size_t batch = layout.interleaved ? 1 + random() % 16 : images[ti].rows->size();
+            for (std::size_t k = 0; k < batch && done[ti] < images[ti].rows->size(); ++k, --left)
+                insert(ti, (*images[ti].rows)[done[ti]++]);
+        }
         std::vector<std::vector<std::uint32_t>> dataPages(images.size());
         std::vector<std::vector<std::vector<std::uint32_t>>> lvalPages(images.size());
         for (std::size_t ti = 0; ti < images.size(); ++ti) {
-            const TableImage &img = images[ti];
-            RowEncoder encoder(g, img, m_codePage, file);
-            pages::RowSink sink(g, file, img.tdefPage);
-            for (const Row &r : *img.rows)
-                sink.add(encoder.encode(r));
-            sink.flush();
-            encoder.flush();
-            dataPages[ti] = sink.pages();
-            for (std::size_t c = 0; c < img.cols.size(); ++c)
-                if (img.cols[c].isLong())
-                    lvalPages[ti].push_back(encoder.lvalPages(c));
+            sinks[ti]->flush();
+            encoders[ti]->flush();
+            dataPages[ti] = sinks[ti]->pages();
+            for (std::size_t c = 0; c < images[ti].cols.size(); ++c)
+                if (images[ti].cols[c].isLong())
+                    lvalPages[ti].push_back(encoders[ti]->lvalPages(c));
         }
 
         // Usage maps, then the definitions that point at them.

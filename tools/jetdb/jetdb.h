@@ -108,6 +108,20 @@ enum class Format {
     Jet3,  // Access 97: 2048-byte pages, 8-bit text in the code page
 };
 
+// How rows are laid out on pages. The defaults write each table's rows one
+// after another; realLayout() adds what a file grown by Access over the
+// years carries, with the same content.
+struct Layout {
+    bool compressText = true;       // Jet 4: Unicode compression wherever it saves space
+    bool interleaved = false;       // the tables' pages mixed, as by many small insertions
+    int deletedPerThousand = 0;     // rows inserted and deleted again, left on their pages
+    bool longValuesInline = false;  // memos up to 1,024 bytes kept in their row, not on LVAL pages
+    std::uint64_t seed = 1;         // for the order of insertions and the deleted rows
+
+    static Layout plain() { return Layout{false, false, 0, true, 1}; }
+    static Layout realLayout(std::uint64_t seed = 1) { return Layout{true, true, 40, false, seed}; }
+};
+
 class Database {
 public:
     explicit Database(Format format = Format::Jet4, int codePage = 1252);
@@ -125,7 +139,7 @@ public:
     // Writes the whole file. The file is first written beside the target
     // under a temporary name and renamed into place, so a failure leaves no
     // partial file. Throws Error.
-    void write(const std::string &path) const;
+    void write(const std::string &path, const Layout &layout = {}) const;
 
 private:
     Format m_format;

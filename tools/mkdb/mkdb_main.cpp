@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -15,12 +16,41 @@ namespace {
 const char usage[] =
     "usage: morvel-mkdb demo DIR\n"
     "       morvel-mkdb nofoto DIR\n"
-    "       morvel-mkdb bench FILE [--drills N] [--cutters N] [--holders N] [--inserts N] [--debts N] [--seed S]\n";
+    "       morvel-mkdb bench FILE [--drills N] [--cutters N] [--holders N] [--inserts N] [--debts N] [--seed S]\n"
+    "                  [--layout real | plain | FEATURE,...]\n"
+    "  The layout is the one Access leaves (real, the default), each table written\n"
+    "  whole with no compression (plain), or plain plus some of: compressed,\n"
+    "  interleaved, deleted, longvalues.\n";
 
 int fail(const std::string &message)
 {
     std::fprintf(stderr, "morvel-mkdb: %s\n", message.c_str());
     return 1;
+}
+
+bool parseLayout(const std::string &text, std::uint64_t seed, jetdb::Layout &out)
+{
+    if (text == "real") {
+        out = jetdb::Layout::realLayout(seed);
+        return true;
+    }
+    out = jetdb::Layout::plain();
+    out.seed = seed;
+    if (text == "plain")
+        return true;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        const std::size_t end = std::min(text.find(',', at), text.size());
+        const std::string feature = text.substr(at, end - at);
+        const jetdb::Layout real = jetdb::Layout::realLayout(seed);
+        if (feature == "compressed") out.compressText = true;
+        else if (feature == "interleaved") out.interleaved = true;
+        else if (feature == "deleted") out.deletedPerThousand = real.deletedPerThousand;
+        else if (feature == "longvalues") out.longValuesInline = false;
+        else return false;
+        at = end + 1;
+    }
+    return true;
 }
 
 bool parseNumber(const char *text, long long max, long long &out)
@@ -63,10 +93,15 @@ int main(int argc, char **argv)
         if (command == "bench") {
             stock::BenchSizes sizes;
             long long seed = 1;
+            std::string layout = "real";
             for (int i = 3; i < argc; i += 2) {
                 const std::string option = argv[i];
                 if (i + 1 >= argc)
                     return fail("option " + option + " needs a value");
+                if (option == "--layout") {
+                    layout = argv[i + 1];
+                    continue;
+                }
                 long long v = 0;
                 const long long max = option == "--seed" ? 0x7FFFFFFFFFFFFFFFll : 10000000ll;
                 if (!parseNumber(argv[i + 1], max, v))
@@ -79,7 +114,10 @@ int main(int argc, char **argv)
                 else if (option == "--seed") seed = v;
                 else return fail("unknown option " + option);
             }
-            stock::writeBench(target, sizes, std::uint64_t(seed));
+            jetdb::Layout pages;
+            if (!parseLayout(layout, std::uint64_t(seed), pages))
+                return fail("bad value for --layout: " + layout);
+            stock::writeBench(target, sizes, std::uint64_t(seed), pages);
             return 0;
         }
     } catch (const std::exception &e) {

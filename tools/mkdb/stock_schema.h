@@ -48,8 +48,9 @@ struct BenchSizes {
     int debts = 2000;
 };
 
-// Writes a pseudo-random stock of the given size; the same sizes and seed
-// always give the same file. Throws jetdb::Error.
-void writeBench(const std::string &path, const BenchSizes &sizes, std::uint64_t seed);
+// Writes a pseudo-random stock of the given size; the same sizes, seed and
+// layout always give the same file. Throws jetdb::Error.
+void writeBench(const std::string &path, const BenchSizes &sizes, std::uint64_t seed,
+                const jetdb::Layout &layout = jetdb::Layout::realLayout());
 
 } // namespace stock
