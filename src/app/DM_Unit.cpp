@@ -253,6 +253,13 @@ void TDM::OpenBD(const QString &path)
         return;
     ADOConnection1->setConnectionString(connectionStringFor(path));
     ADOConnection1->open();
+    // The debts' query, the longest, runs on the second processor beside the
+    // others and is taken up in its turn; whatever ends the open stops it.
+    ADOConnection1->runAhead(dtset_Dolgi->commandText());
+    struct StopAhead {
+        db::Connection *connection;
+        ~StopAhead() { connection->dropAhead(); }
+    } stopAhead{ADOConnection1};
     for (const DataSetDecl &decl : kDataSets)
         (this->*(decl.member))->open();
 }

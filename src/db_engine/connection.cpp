@@ -2,24 +2,173 @@
 
 #include "connection_string.h"
 #include "file_image.h"
+#include "jet_tables.h"
 #include "mdb_file.h"
 #include "result_table.h"
 #include "sql_store.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <tuple>
 
 namespace db {
+namespace {
+
+// How often a thread that waits for the other one reports progress, so that
+// the window stays painted.
+constexpr std::chrono::milliseconds kPing(40);
+
+// The file, read by one thread at a time: libmdb keeps one page buffer per
+// file, and memo reads look into what decoding a table appends. Recursive:
+// a repaint during a decode's progress report may read a memo.
+class SharedFile : public LongValueReader {
+public:
+    explicit SharedFile(std::unique_ptr<MdbFile> file) : m_file(std::move(file)) {}
+    MdbFile &file() { return *m_file; }
+    std::recursive_timed_mutex &mutex() const { return m_mutex; }
+    QVariant readLongValue(qint64 reference, ColumnKind kind) const override
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_file->readLongValue(reference, kind);
+    }
+
+private:
+    std::unique_ptr<MdbFile> m_file;
+    mutable std::recursive_timed_mutex m_mutex;
+};
+
+// A query engine and the tables it has been handed.
+struct Store {
+    std::unique_ptr<SqlStore> sql;
+    QSet<QString> loaded;   // lower-case names
+};
+
+} // namespace
 
 struct Connection::Snapshot {
-    std::shared_ptr<MdbFile> file;   // shared with results, which read memos from it
-    std::unique_ptr<SqlStore> store;
-    QSet<QString> loaded;   // lower-case names of the tables the store serves
+    std::shared_ptr<SharedFile> file;   // shared with results, which read memos from it
+    Store main;
+
+    // Every table decoded so far, for both threads; a slot not yet ready is
+    // being decoded.
+    struct Slot {
+        std::shared_ptr<JetTable> table;
+        std::exception_ptr error;
+        bool ready = false;
+    };
+    std::mutex tablesMutex;
+    std::condition_variable tableReady;
+    QHash<QString, Slot> tables;   // lower-case name
+
+    std::unique_ptr<Ahead> ahead;   // last: stopped before the rest goes
+
+    std::shared_ptr<JetTable> decoded(const QString &name, const Progress &progress);
+    ResultTable run(Store &store, const QString &sql, const Progress &progress, const std::atomic<bool> *stop);
 };
+
+struct Connection::Ahead {
+    QString sql;
+    Store store;
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    ResultTable result;
+    std::exception_ptr error;
+    std::thread thread;
+
+    ~Ahead()
+    {
+        stop = true;
+        if (store.sql)
+            store.sql->interrupt();
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
+// The table decoded, by this thread or, when it is already at it, the other.
+// A table that cannot be read gives both the same error.
+std::shared_ptr<JetTable> Connection::Snapshot::decoded(const QString &name, const Progress &progress)
+{
+    const QString key = name.toLower();
+    std::unique_lock lock(tablesMutex);
+    for (auto it = tables.find(key); it != tables.end(); it = tables.find(key)) {
+        if (it->ready) {
+            if (it->error)
+                std::rethrow_exception(it->error);
+            return it->table;
+        }
+        if (!progress) {
+            tableReady.wait(lock);
+            continue;
+        }
+        tableReady.wait_for(lock, kPing);
+        lock.unlock();
+        progress(name, -1);
+        lock.lock();
+    }
+    tables.insert(key, Slot());
+    lock.unlock();
+
+    Slot slot;
+    try {
+        std::unique_lock fileLock(file->mutex(), std::defer_lock);
+        while (!fileLock.try_lock_for(kPing))
+            if (progress)
+                progress(name, -1);
+        // Told for this table only, also when reading it fails.
+        struct PageProgress {
+            MdbFile &file;
+            ~PageProgress() { file.setPageProgress({}); }
+        } pageProgress{file->file()};
+        if (progress)
+            file->file().setPageProgress([&](qsizetype done, qsizetype total) {
+                progress(name, int(done * 100 / total));
+            });
+        slot.table = readJetTable(file->file(), name);
+    } catch (...) {
+        slot.error = std::current_exception();
+    }
+    slot.ready = true;
+    lock.lock();
+    tables[key] = slot;
+    tableReady.notify_all();
+    if (slot.error)
+        std::rethrow_exception(slot.error);
+    return slot.table;
+}
+
+// A table is decoded and handed to the query engine when a query first
+// names it, so tables no query uses cost nothing.
+ResultTable Connection::Snapshot::run(Store &store, const QString &sql, const Progress &progress,
+                                      const std::atomic<bool> *stop)
+{
+    ResultTable result;
+    for (;;) {
+        if (stop && *stop)
+            throw Error(QStringLiteral("The query was stopped."));
+        QString missing;
+        if (store.sql->query(sql, result, missing, file))
+            return result;
+        const QString key = missing.toLower();
+        if (!file->file().hasTable(missing) || store.loaded.contains(key))
+            throw Error(QStringLiteral("The Microsoft Jet database engine cannot find the input table or query '%1'.  "
+                                       "Make sure it exists and that its name is spelled correctly.").arg(missing));
+        store.sql->attach(missing, decoded(missing, progress));
+        store.loaded.insert(key);
+    }
+}
 
 Connection::Connection(QObject *parent)
     : QObject(parent)
@@ -49,7 +198,7 @@ void Connection::setProgressHandler(Progress handler)
 {
     m_progress = std::move(handler);
     if (m_snapshot)
-        m_snapshot->store->setProgressHandler(m_progress);
+        m_snapshot->main.sql->setProgressHandler(m_progress);
 }
 
 void Connection::close()
@@ -112,9 +261,9 @@ void Connection::open()
     file.close();
 
     auto snapshot = std::make_unique<Snapshot>();
-    snapshot->file = std::make_shared<MdbFile>(std::move(contents), path);
-    snapshot->store = std::make_unique<SqlStore>();
-    snapshot->store->setProgressHandler(m_progress);
+    snapshot->file = std::make_shared<SharedFile>(std::make_unique<MdbFile>(std::move(contents), path));
+    snapshot->main.sql = std::make_unique<SqlStore>();
+    snapshot->main.sql->setProgressHandler(m_progress);
     m_snapshot = std::move(snapshot);
 }
 
@@ -122,20 +271,58 @@ ResultTable Connection::execute(const QString &sql) const
 {
     if (!m_snapshot)
         throw Error(QStringLiteral("Operation is not allowed when the object is closed."));
-    // A table is decoded and handed to the query engine when a query first
-    // names it, so tables no query uses cost nothing.
-    ResultTable result;
-    for (;;) {
-        QString missing;
-        if (m_snapshot->store->query(sql, result, missing, m_snapshot->file))
-            return result;
-        const QString key = missing.toLower();
-        if (!m_snapshot->file->hasTable(missing) || m_snapshot->loaded.contains(key))
-            throw Error(QStringLiteral("The Microsoft Jet database engine cannot find the input table or query '%1'.  "
-                                       "Make sure it exists and that its name is spelled correctly.").arg(missing));
-        m_snapshot->store->load(*m_snapshot->file, missing);
-        m_snapshot->loaded.insert(key);
+    if (m_snapshot->ahead && m_snapshot->ahead->sql == sql) {
+        const std::unique_ptr<Ahead> ahead = std::move(m_snapshot->ahead);
+        std::unique_lock lock(ahead->mutex);
+        while (!ahead->finished.wait_for(lock, kPing, [&] { return ahead->done; })) {
+            lock.unlock();
+            if (m_progress)
+                m_progress(QString(), -1);
+            lock.lock();
+        }
+        lock.unlock();
+        ahead->thread.join();
+        if (ahead->error)
+            std::rethrow_exception(ahead->error);
+        return std::move(ahead->result);
     }
+    return m_snapshot->run(m_snapshot->main, sql, m_progress, nullptr);
+}
+
+void Connection::runAhead(const QString &sql)
+{
+    if (!m_snapshot || m_snapshot->ahead)
+        return;
+    auto ahead = std::make_unique<Ahead>();
+    ahead->sql = sql;
+    try {
+        ahead->store.sql = std::make_unique<SqlStore>();
+    } catch (const Error &) {
+        return;   // then it runs in its turn
+    }
+    Snapshot *snapshot = m_snapshot.get();
+    Ahead *job = ahead.get();
+    job->thread = std::thread([snapshot, job] {
+        ResultTable result;
+        std::exception_ptr error;
+        try {
+            result = snapshot->run(job->store, job->sql, {}, &job->stop);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        const std::lock_guard lock(job->mutex);
+        job->result = std::move(result);
+        job->error = error;
+        job->done = true;
+        job->finished.notify_all();
+    });
+    m_snapshot->ahead = std::move(ahead);
+}
+
+void Connection::dropAhead()
+{
+    if (m_snapshot)
+        m_snapshot->ahead.reset();
 }
 
 } // namespace db

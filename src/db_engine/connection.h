@@ -49,8 +49,18 @@ public:
     // Throws Error when not connected or when the query fails.
     ResultTable execute(const QString &sql) const;
 
+    // Starts running `sql` on a second thread beside the queries that follow
+    // on this one, over the same decoded tables (each decoded once, by
+    // whichever thread first needs it). execute() with the same text then
+    // waits for it and returns its rows or throws its error, as it would have
+    // itself. dropAhead() stops and forgets it when it is no longer wanted;
+    // close() does too. Progress is only ever reported on this thread.
+    void runAhead(const QString &sql);
+    void dropAhead();
+
 private:
     struct Snapshot;
+    struct Ahead;
     QString m_connectionString;
     PathResolver m_pathResolver;
     Progress m_progress;

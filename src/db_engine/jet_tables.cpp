@@ -24,6 +24,10 @@ struct Cursor : sqlite3_vtab_cursor {
     const std::pair<qint32, int> *keyed = nullptr;
     const int *ordered = nullptr;
     std::size_t at = 0, end = 0;
+    // The key list last looked up: a join filters once per outer row, and
+    // asking the table each time would take its lock each time.
+    const JetTable::KeyList *keys = nullptr;
+    int keysColumn = -1;
     int row() const { return keyed ? keyed[at].second : ordered ? ordered[at] : int(at); }
 };
 
@@ -192,7 +196,11 @@ int filter(sqlite3_vtab_cursor *base, int idxNum, const char *idxStr, int argc, 
         cursor->end = 0;
         return SQLITE_OK;
     }
-    const JetTable::KeyList &keys = t.keyList(keyed);
+    if (cursor->keysColumn != keyed) {
+        cursor->keys = &t.keyList(keyed);
+        cursor->keysColumn = keyed;
+    }
+    const JetTable::KeyList &keys = *cursor->keys;
     const auto [begin, end] = keys.run(key);
     cursor->keyed = keys.pairs.data();
     cursor->at = begin;
@@ -304,6 +312,7 @@ quint32 RecentTexts::keep(std::vector<char16_t> &chars, const void *data, std::s
 
 const JetTable::KeyList &JetTable::keyList(int column) const
 {
+    const std::lock_guard lock(cacheMutex);
     if (keys.size() != columns.size())
         keys.resize(columns.size());
     auto &slot = keys[std::size_t(column)];
@@ -410,6 +419,7 @@ int compareRows(const JetTable &t, int column, int a, int b)
 
 const std::vector<int> &JetTable::rowOrder(const QByteArray &terms) const
 {
+    const std::lock_guard lock(cacheMutex);
     auto it = orders.find(terms);
     if (it != orders.end())
         return it->second;

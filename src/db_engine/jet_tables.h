@@ -22,6 +22,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 struct sqlite3;
@@ -94,6 +95,9 @@ struct JetTable {
     mutable std::vector<std::unique_ptr<KeyList>> keys;
     // Row orders by ORDER BY list (see rowOrder), built when first needed.
     mutable std::map<QByteArray, std::vector<int>> orders;
+    // Two connections may read one table at once (see Connection::runAhead):
+    // the lists above are built under this. Once built they never move.
+    mutable std::mutex cacheMutex;
 
     const KeyList &keyList(int column) const;
 

@@ -22,12 +22,14 @@ int collate(void *, int n1, const void *s1, int n2, const void *s2)
                        QStringView(static_cast<const char16_t *>(s2), n2 / 2));
 }
 
+// The patterns below are per thread: two stores may run queries at once.
+
 // SQLite names an unaliased result column after the table's column ("Kod")
 // where Jet keeps the spelling of the query ("S.KoD" gives "KoD"). The
 // written names of the first SELECT's list, where they can be told simply.
 QStringList writtenColumnNames(const QString &sql)
 {
-    static const QRegularExpression head(QStringLiteral("^\\s*SELECT\\s+"), QRegularExpression::CaseInsensitiveOption);
+    static thread_local const QRegularExpression head(QStringLiteral("^\\s*SELECT\\s+"), QRegularExpression::CaseInsensitiveOption);
     const auto m = head.match(sql);
     if (!m.hasMatch())
         return {};
@@ -53,14 +55,14 @@ QStringList writtenColumnNames(const QString &sql)
             item.clear();
             continue;
         } else if (depth == 0 && c.isSpace()) {
-            static const QRegularExpression from(QStringLiteral("^\\s+FROM\\b"), QRegularExpression::CaseInsensitiveOption);
+            static thread_local const QRegularExpression from(QStringLiteral("^\\s+FROM\\b"), QRegularExpression::CaseInsensitiveOption);
             if (from.match(QStringView(sql).mid(i)).hasMatch())
                 break;
         }
         item += c;
     }
     items << item;
-    static const QRegularExpression plain(QStringLiteral(
+    static thread_local const QRegularExpression plain(QStringLiteral(
         "^(?:.*\\s+AS\\s+|(?:[\\w\\[\\]\"]+\\.))?\\[?\"?(\\w+)\"?\\]?$"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
     QStringList names;
@@ -170,21 +172,18 @@ void SqlStore::setProgressHandler(std::function<void(const QString &, int)> hand
     }, this);
 }
 
-void SqlStore::load(MdbFile &file, const QString &table)
+void SqlStore::attach(const QString &table, std::shared_ptr<JetTable> data)
 {
-    // Told for this table only, also when reading it fails.
-    struct Progress {
-        MdbFile &file;
-        ~Progress() { file.setPageProgress({}); }
-    } progress{file};
-    if (m_progress)
-        file.setPageProgress([&](qsizetype done, qsizetype total) { m_progress(table, int(done * 100 / total)); });
-    std::shared_ptr<JetTable> data = readJetTable(file, table);
     const QString key = QStringLiteral("t%1").arg(m_tables.size());
-    m_tables.insert(key, data);
+    m_tables.insert(key, std::move(data));
     const QString create = QStringLiteral("CREATE VIRTUAL TABLE %1 USING jet(%2)").arg(quotedIdentifier(table), key);
     if (sqlite3_exec(m_db, create.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
         throw Error(QStringLiteral("Cannot load table '%1' (%2).").arg(table, QString::fromUtf8(sqlite3_errmsg(m_db))));
+}
+
+void SqlStore::interrupt()
+{
+    sqlite3_interrupt(m_db);
 }
 
 bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTable,
@@ -194,8 +193,8 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
     const void *tail = nullptr;
     if (sqlite3_prepare16_v2(m_db, sql.utf16(), int(sql.size() * 2), &stmt.s, &tail) != SQLITE_OK) {
         const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
-        static const QRegularExpression noTable(QStringLiteral("^no such table: (?:\\w+\\.)?(.+)$"));
-        static const QRegularExpression noColumn(QStringLiteral("^no such column: (.+)$"));
+        static thread_local const QRegularExpression noTable(QStringLiteral("^no such table: (?:\\w+\\.)?(.+)$"));
+        static thread_local const QRegularExpression noColumn(QStringLiteral("^no such column: (.+)$"));
         if (const auto m = noTable.match(message); m.hasMatch()) {
             missingTable = m.captured(1);
             return false;

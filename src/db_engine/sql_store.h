@@ -30,8 +30,12 @@ public:
     // while a query runs, an empty name and -1.
     void setProgressHandler(std::function<void(const QString &table, int percent)> handler);
 
-    // Makes one table of the file queryable. Throws Error.
-    void load(MdbFile &file, const QString &table);
+    // Makes one decoded table queryable under its name. Throws Error.
+    // Tables may be shared with another store that runs on another thread.
+    void attach(const QString &table, std::shared_ptr<JetTable> data);
+
+    // Stops a query running on another thread; it then fails.
+    void interrupt();
 
     // Runs one read-only statement. When it names a table that is not yet
     // loaded, `missingTable` is set and nothing is thrown; other failures throw.

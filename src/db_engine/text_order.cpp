@@ -35,8 +35,9 @@ inline char16_t folded(char16_t c)
 const QCollator &textCollator()
 {
     // The root order (as en_US uses it) puts Latin before Cyrillic, as Access
-    // does; the Russian tailoring would put Cyrillic first.
-    static const QCollator collator = [] {
+    // does; the Russian tailoring would put Cyrillic first. One per thread:
+    // a collator sets itself up on first use, so one shared is not safe.
+    static thread_local const QCollator collator = [] {
         QCollator c(QLocale(QLocale::English, QLocale::UnitedStates));
         c.setCaseSensitivity(Qt::CaseInsensitive);
         c.setNumericMode(false);

@@ -2,6 +2,7 @@
 // after-scroll, binding rules and their messages, sorting and locating.
 #include "connection.h"
 #include "data_source.h"
+#include "db_error.h"
 #include "dataset.h"
 #include "field.h"
 #include "result_table.h"
@@ -94,6 +95,8 @@ private slots:
     void emptyResult();
     void joinsDropUnmatchedRows();
     void debtsUnion();
+    void queryRunAhead_data();
+    void queryRunAhead();
     void textOrderInQueries();
     void binding_data();
     void binding();
@@ -241,6 +244,49 @@ void tst_DataSet::debtsUnion()
     QCOMPARE(codes.value(3), QStringLiteral("PL-1"));
     QCOMPARE(codes.value(4), QStringLiteral("FR-1"));   // column "KOD" read as "KoD"
     QCOMPARE(r.value(0, 8).typeId(), QMetaType::Bool);
+}
+
+void tst_DataSet::queryRunAhead_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("debts") << kDebtsQuery;
+    QTest::newRow("drills") << kDrillsQuery;   // the tables the query beside it reads too
+    QTest::newRow("missing table") << QStringLiteral("SELECT D.ID FROM Dolgi D, Nowhere N WHERE D.ID=N.ID");
+    QTest::newRow("unknown column") << QStringLiteral("SELECT D.Nothing FROM Dolgi D, Sverla S WHERE D.ID_Instr=S.ID");
+}
+
+// A query run ahead on the second thread, while others run on this one over
+// the same tables, gives the rows or the error it gives in its turn; one
+// dropped unread stops without harm. Rounds give a race its chance.
+void tst_DataSet::queryRunAhead()
+{
+    QFETCH(QString, sql);
+    const auto outcome = [](const db::Connection &c, const QString &text) {
+        QStringList out;
+        try {
+            const db::ResultTable r = c.execute(text);
+            for (int row = 0; row < r.rowCount(); ++row)
+                for (int col = 0; col < int(r.columns.size()); ++col)
+                    out << r.columns[std::size_t(col)].name + u'=' + r.value(row, col).toString();
+        } catch (const db::Error &e) {
+            out << QStringLiteral("error: ") + e.text();
+        }
+        return out;
+    };
+    const QStringList plain = outcome(m_connection, sql);
+    const QStringList drills = outcome(m_connection, kDrillsQuery);
+    for (int round = 0; round < 20; ++round) {
+        db::Connection c;
+        c.setConnectionString(m_connection.connectionString());
+        c.open();
+        c.runAhead(sql);
+        if (round % 4 == 3) {
+            c.dropAhead();
+        } else {
+            QCOMPARE(outcome(c, kDrillsQuery), drills);
+        }
+        QCOMPARE(outcome(c, sql), plain);
+    }
 }
 
 // ORDER BY on text follows the database's order: NULL first, letter case
