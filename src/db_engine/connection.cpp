@@ -35,7 +35,7 @@ class SharedFile : public LongValueReader {
 public:
     explicit SharedFile(std::unique_ptr<MdbFile> file) : m_file(std::move(file)) {}
     MdbFile &file() { return *m_file; }
-    std::recursive_timed_mutex &mutex() const { return m_mutex; }
+    std::recursive_mutex &mutex() const { return m_mutex; }
     QVariant readLongValue(qint64 reference, ColumnKind kind) const override
     {
         const std::lock_guard lock(m_mutex);
@@ -44,7 +44,7 @@ public:
 
 private:
     std::unique_ptr<MdbFile> m_file;
-    mutable std::recursive_timed_mutex m_mutex;
+    mutable std::recursive_mutex m_mutex;
 };
 
 // A query engine and the tables it has been handed.
@@ -124,9 +124,20 @@ std::shared_ptr<JetTable> Connection::Snapshot::decoded(const QString &name, con
     Slot slot;
     try {
         std::unique_lock fileLock(file->mutex(), std::defer_lock);
-        while (!fileLock.try_lock_for(kPing))
-            if (progress)
-                progress(name, -1);
+        if (!progress) {
+            fileLock.lock();
+        } else {
+            // Polled, to report progress meanwhile; the other thread holds
+            // it for one table at most.
+            auto ping = std::chrono::steady_clock::now() + kPing;
+            while (!fileLock.try_lock()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                if (std::chrono::steady_clock::now() >= ping) {
+                    progress(name, -1);
+                    ping = std::chrono::steady_clock::now() + kPing;
+                }
+            }
+        }
         // Told for this table only, also when reading it fails.
         struct PageProgress {
             MdbFile &file;
