@@ -319,7 +319,8 @@ ResultTable Connection::execute(const QString &sql) const
 
 void Connection::runAhead(const QString &sql)
 {
-    if (!m_snapshot || m_snapshot->ahead)
+    // On one processor a second thread would only add its switching.
+    if (!m_snapshot || m_snapshot->ahead || std::thread::hardware_concurrency() < 2)
         return;
     auto ahead = std::make_unique<Ahead>();
     ahead->sql = sql;

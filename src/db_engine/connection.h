@@ -54,7 +54,8 @@ public:
     // whichever thread first needs it). execute() with the same text then
     // waits for it and returns its rows or throws its error, as it would have
     // itself. dropAhead() stops and forgets it when it is no longer wanted;
-    // close() does too. Progress is only ever reported on this thread.
+    // close() does too. Progress is only ever reported on this thread. On a
+    // single processor nothing is run ahead.
     void runAhead(const QString &sql);
     void dropAhead();
 
