@@ -141,16 +141,17 @@ std::shared_ptr<JetTable> Connection::Snapshot::decoded(const QString &name, con
         if (!progress) {
             fileLock.lock();
         } else {
-            // Polled, to report progress meanwhile; the other thread holds
-            // it for one table at most.
-            auto ping = std::chrono::steady_clock::now() + kPing;
+            // Waited for with the progress told meanwhile; the other thread
+            // holds it for one table at most and says when it lets go.
+            lock.lock();
             while (!fileLock.try_lock()) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                if (std::chrono::steady_clock::now() >= ping) {
+                if (tableReady.wait_for(lock, kPing) == std::cv_status::timeout) {
+                    lock.unlock();
                     progress(name, -1);
-                    ping = std::chrono::steady_clock::now() + kPing;
+                    lock.lock();
                 }
             }
+            lock.unlock();
         }
         // Told for this table only, also when reading it fails.
         struct PageProgress {
