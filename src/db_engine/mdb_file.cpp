@@ -1,7 +1,7 @@
 #include "mdb_file.h"
 
-#include "code_page.h"
 #include "db_error.h"
+#include "eight_bit_text.h"
 
 #include <QHash>
 #include <QUuid>
@@ -110,6 +110,7 @@ struct MdbFile::Private {
     MdbHandle *mdb = nullptr;
     int pageSize = kJet4PageSize;
     quint32 pageCount = 0;
+    std::unique_ptr<core::CodePage> narrowText;   // Jet 3 only: its text's code page
     QHash<QString, MdbCatalogEntry *> tables;   // lower-case name -> entry (in `entries`)
     QStringList names;
 
@@ -147,7 +148,7 @@ struct MdbFile::Private {
     }
 
     QByteArray readLongValue(const unsigned char *field, int size, bool &ok);
-    QString longText(const QByteArray &raw, bool jet3, int codePage) const;
+    QString longText(const QByteArray &raw) const;
 };
 
 MdbFile::MdbFile(QByteArray contents, const QString &path)
@@ -176,6 +177,14 @@ MdbFile::MdbFile(QByteArray contents, const QString &path)
     if (!d->mdb)
         throw Error(unrecognized);
     m_codePage = d->mdb->f->code_page ? d->mdb->f->code_page : 1252;
+    if (m_jet3) {
+        try {
+            d->narrowText = std::make_unique<core::CodePage>(m_codePage);
+        } catch (const core::UnknownCodePage &) {
+            throw Error(QStringLiteral("The database '%1' keeps its text in code page %2, which cannot be read on this system.")
+                            .arg(path).arg(m_codePage));
+        }
+    }
 
     // The catalog (MSysObjects, defined on page 2) is read here like any
     // table rather than by libmdb's mdb_read_catalog, which also follows each
@@ -226,10 +235,10 @@ QStringList MdbFile::userTables() const { return d->names; }
 bool MdbFile::hasTable(const QString &name) const { return d->tables.contains(name.toLower()); }
 
 // Text of a long value: 8-bit in the code page (Jet 3) or as Text (Jet 4).
-QString MdbFile::Private::longText(const QByteArray &raw, bool jet3, int codePage) const
+QString MdbFile::Private::longText(const QByteArray &raw) const
 {
-    return jet3 ? decodeCodePage(raw.constData(), raw.size(), codePage)
-                : decodeJet4Text(reinterpret_cast<const unsigned char *>(raw.constData()), int(raw.size()));
+    return narrowText ? narrowText->decode(raw)
+                      : decodeJet4Text(reinterpret_cast<const unsigned char *>(raw.constData()), int(raw.size()));
 }
 
 // A reference packs the field's page, its start in the page and its size.
@@ -260,7 +269,7 @@ QVariant MdbFile::readLongValue(qint64 reference, ColumnKind kind) const
         return {};
     if (kind == ColumnKind::OLE)
         return raw;
-    return d->longText(raw, m_jet3, m_codePage);
+    return d->longText(raw);
 }
 
 // Reads a memo or OLE value whole. The 12-byte head gives the length and
@@ -432,7 +441,7 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                     // Present with no bytes is an empty string, not NULL.
                     v.kind = StoredValue::Kind::Text;
                     if (m_jet3)
-                        v.text = decodeCodePage(reinterpret_cast<const char *>(p), size, m_codePage);
+                        v.text = d->narrowText->decode(QByteArrayView(p, size));
                     else
                         decodeJet4Text(p, size, v.text);
                     break;
@@ -456,7 +465,7 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                         v.bytes = raw;
                     } else {
                         v.kind = StoredValue::Kind::Text;
-                        v.text = d->longText(raw, m_jet3, m_codePage);
+                        v.text = d->longText(raw);
                     }
                     break;
                 }

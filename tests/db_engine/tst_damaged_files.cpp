@@ -141,6 +141,19 @@ void tst_DamagedFiles::badFiles_data()
     QTest::newRow("a table missing") << testdb::readAll(lackingPath) << atQuery
                                      << QStringLiteral("The Microsoft Jet database engine cannot find the input table or query "
                                                        "'Firma'.  Make sure it exists and that its name is spelled correctly.");
+    // Jet 3 text is 8-bit in the code page at 0x3C of the header's RC4-masked block.
+    jetdb::Database jet3(jetdb::Format::Jet3, 1251);
+    jet3.addTable("Sverla", {{"ID", jetdb::Type::Long}});
+    const QString jet3Path = m_dir.filePath(QStringLiteral("jet3.mdb"));
+    testdb::write(jet3, jet3Path);
+    QByteArray unknownCodePage = testdb::readAll(jet3Path);
+    const quint16 mask = 0x427B;
+    QCOMPARE(quint16((quint8(unknownCodePage[0x3C]) | quint8(unknownCodePage[0x3D]) << 8) ^ mask), quint16(1251));
+    unknownCodePage[0x3C] = char((9999 ^ mask) & 0xFF);
+    unknownCodePage[0x3D] = char((9999 ^ mask) >> 8);
+    QTest::newRow("Jet 3 file in an unknown code page")
+        << unknownCodePage << atConnect
+        << QStringLiteral("The database '%1' keeps its text in code page 9999, which cannot be read on this system.");
     QByteArray lastHalf = valid;
     const int pages = int(valid.size() / page);
     for (int p = pages / 2; p < pages; ++p)

@@ -47,6 +47,8 @@ private slots:
     void columnKinds_data();
     void columnKinds();
     void deletedAndMovedRows();
+    void codePages_data();
+    void codePages();
 
 private:
     QTemporaryDir m_dir;
@@ -139,9 +141,9 @@ void tst_ValueReading::values()
     }
     // A date before 1899-12-30 keeps its time of day.
     QCOMPARE(db::dateTimeFromAccessDays(r.value(0, 8).toDouble()),
-             QDateTime(QDate(1899, 12, 29), QTime(6, 0)));
+             QDateTime(QDate(1899, 12, 29), QTime(6, 0), Qt::UTC));
     QCOMPARE(db::dateTimeFromAccessDays(r.value(1, 8).toDouble()),
-             QDateTime(QDate(1850, 3, 1), QTime(13, 45, 30)));
+             QDateTime(QDate(1850, 3, 1), QTime(13, 45, 30), Qt::UTC));
 }
 
 void tst_ValueReading::columnKinds_data()
@@ -215,6 +217,35 @@ void tst_ValueReading::deletedAndMovedRows()
         ids << r.value(row, 0).toInt();
     QCOMPARE(ids, (QList<int>{1, 5, 4, 6}));
     QCOMPARE(r.value(1, 1).toString(), QStringLiteral("строка 5"));
+}
+
+// Jet 3 text is read in the code page the file's header names.
+void tst_ValueReading::codePages_data()
+{
+    QTest::addColumn<int>("codePage");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("1250 Central European") << 1250 << QStringLiteral("Łódź, Brno: žluťoučký kůň");
+    QTest::newRow("1251 Cyrillic") << 1251 << QStringLiteral("Сверло ф10 №5, «Ёж» ўЎ");
+    QTest::newRow("1252 Western") << 1252 << QStringLiteral("Fräser Ø 10 € – Stahl");
+    QTest::newRow("1253 Greek") << 1253 << QStringLiteral("Τρυπάνι Αθήνα");
+    QTest::newRow("1257 Baltic") << 1257 << QStringLiteral("Grąžtas Rīga Šiauliai");
+}
+
+void tst_ValueReading::codePages()
+{
+    QFETCH(int, codePage);
+    QFETCH(QString, text);
+    jetdb::Database db(jetdb::Format::Jet3, codePage);
+    db.addTable("T", {{"Name", Type::Text, 100}, {"Notes", Type::Memo}})
+        .addRow({text.toStdString(), text.repeated(40).toStdString()});
+    const QString path = testdb::write(db, m_dir.filePath(QStringLiteral("cp%1.mdb").arg(codePage)));
+    db::Connection connection;
+    connection.setConnectionString(testdb::connectionStringFor(path));
+    connection.open();
+    const db::ResultTable r = connection.execute(QStringLiteral("SELECT Name, Notes FROM T"));
+    QCOMPARE(r.rowCount(), 1);
+    QCOMPARE(r.value(0, 0).toString(), text);
+    QCOMPARE(r.value(0, 1).toString(), text.repeated(40));
 }
 
 QTEST_GUILESS_MAIN(tst_ValueReading)
