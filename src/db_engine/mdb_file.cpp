@@ -85,15 +85,52 @@ QString decodeJet4Text(const unsigned char *p, int size)
     return text;
 }
 
-double numericValue(const unsigned char *p, int scale)
+// A decimal (Numeric) value: a sign byte, then the magnitude as four 32-bit
+// words, most significant first; the value is magnitude / 10^scale. Decimals
+// hold at most 28 digits: false for a magnitude beyond them.
+constexpr int kMaxDecimalDigits = 28;
+
+unsigned __int128 powerOfTen(int n)
 {
-    // Sign byte, then the magnitude as four 32-bit words, most significant first.
-    long double magnitude = 0;
+    unsigned __int128 p = 1;
+    while (n-- > 0)
+        p *= 10;
+    return p;
+}
+
+bool decimalValue(const unsigned char *p, int scale, double &value)
+{
+    unsigned __int128 magnitude = 0;
     for (int w = 0; w < 4; ++w)
-        magnitude = magnitude * 4294967296.0L + le32(p + 1 + 4 * w);
-    if (scale > 0 && scale <= 28)
-        magnitude /= std::pow(10.0L, scale);
-    return double((p[0] & 0x80) ? -magnitude : magnitude);
+        magnitude = (magnitude << 32) | le32(p + 1 + 4 * w);
+    if (magnitude >= powerOfTen(kMaxDecimalDigits))
+        return false;
+    // Divided bit by bit until the quotient has 64 significant bits; the
+    // bits beyond them and the remainder fold into the lowest bit, so the
+    // one rounding to double (nearest, ties to even) is exact.
+    const unsigned __int128 divisor = powerOfTen(scale);
+    unsigned __int128 quotient = magnitude / divisor, remainder = magnitude % divisor;
+    int exponent = 0;
+    if (quotient != 0 || remainder != 0) {
+        while (quotient < (unsigned __int128)1 << 63) {
+            remainder <<= 1;
+            quotient <<= 1;
+            --exponent;
+            if (remainder >= divisor) {
+                remainder -= divisor;
+                quotient |= 1;
+            }
+        }
+    }
+    bool sticky = remainder != 0;
+    while (quotient >> 64) {
+        sticky |= bool(quotient & 1);
+        quotient >>= 1;
+        ++exponent;
+    }
+    const double v = std::ldexp(double(quint64(quotient) | quint64(sticky)), exponent);
+    value = (p[0] & 0x80) ? -v : v;
+    return true;
 }
 
 QString guidText(const unsigned char *p)
@@ -147,7 +184,9 @@ struct MdbFile::Private {
             && static_cast<unsigned char>(contents.at(qsizetype(page) * pageSize)) == type;
     }
 
+    bool longValueHeadIsSound(const unsigned char *field, int size) const;
     QByteArray readLongValue(const unsigned char *field, int size, bool &ok);
+    QByteArray definition(quint32 page, qsizetype needed) const;
     QString longText(const QByteArray &raw) const;
 };
 
@@ -280,21 +319,18 @@ QVariant MdbFile::readLongValue(qint64 reference, ColumnKind kind) const
 QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size, bool &ok)
 {
     ok = false;
-    if (size < MDB_MEMO_OVERHEAD)
+    if (!longValueHeadIsSound(field, size))
         return {};
     const quint32 head = le32(field);
     const quint32 length = head & 0x3FFFFFFF;
-    const quint32 limit = quint32(std::min<qsizetype>(length, contents.size()));
+    const quint32 limit = length;
     if (head & 0x80000000) {
         ok = true;
-        return QByteArray(reinterpret_cast<const char *>(field + MDB_MEMO_OVERHEAD),
-                          std::min<int>(size - MDB_MEMO_OVERHEAD, int(limit)));
+        return QByteArray(reinterpret_cast<const char *>(field + MDB_MEMO_OVERHEAD), int(length));
     }
     quint32 pointer = le32(field + 4);
     QByteArray value;
     const bool single = head & 0x40000000;
-    if ((head & 0xC0000000) == 0xC0000000)
-        return {};
     while (pointer != 0 && quint32(value.size()) < limit) {
         if (!pageHasType(pointer >> 8, 0x01))
             return {};
@@ -320,6 +356,45 @@ QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size,
     }
     ok = true;
     return value;
+}
+
+// Whether a memo or OLE field's head can be followed. Checked for every
+// value as its row is read, while the bytes behind the head are read only
+// when the value is asked for: a head that is inline and in one row at once,
+// an inline value longer than its field, a stated length longer than the
+// file or a first row that is not there.
+bool MdbFile::Private::longValueHeadIsSound(const unsigned char *field, int size) const
+{
+    if (size < MDB_MEMO_OVERHEAD)
+        return false;
+    const quint32 head = le32(field);
+    const quint32 length = head & 0x3FFFFFFF;
+    if ((head & 0xC0000000) == 0xC0000000)
+        return false;
+    if (head & 0x80000000)
+        return length <= quint32(size - MDB_MEMO_OVERHEAD);
+    if (length > quint32(contents.size()) || ((head & 0x40000000) && length > quint32(pageSize)))
+        return false;
+    if (length == 0)
+        return true;
+    const quint32 pointer = le32(field + 4);
+    if (!pageHasType(pointer >> 8, 0x01))
+        return false;
+    const auto *page = reinterpret_cast<const unsigned char *>(contents.constData()) + qsizetype(pointer >> 8) * pageSize;
+    return (pointer & 0xFF) < le16(page + mdb->fmt->row_count_offset);
+}
+
+// The first `needed` bytes of a table definition, its continuation pages
+// joined; fewer when the chain ends before.
+QByteArray MdbFile::Private::definition(quint32 page, qsizetype needed) const
+{
+    QByteArray bytes;
+    for (quint32 hops = 0; bytes.size() < needed && hops < pageCount && pageHasType(page, 0x02); ++hops) {
+        const char *at = contents.constData() + qsizetype(page) * pageSize;
+        bytes += hops == 0 ? QByteArrayView(at, pageSize) : QByteArrayView(at + 8, pageSize - 8);
+        page = le32(reinterpret_cast<const unsigned char *>(at) + 4);
+    }
+    return bytes;
 }
 
 void MdbFile::readTable(const QString &name,
@@ -363,6 +438,43 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
         columns[i].name = QString::fromUtf8(cols[i]->name);
         columns[i].kind = kindOf(cols[i]);
     }
+    // Precision and scale of decimal columns come from the definition's own
+    // bytes (11 and 12 of a column's entry): libmdb 1.0.0 reads each into
+    // the other's field. Access 97 has no decimals; such a column is of no
+    // known kind there.
+    std::vector<int> scales(numCols, 0);
+    for (unsigned i = 0; i < numCols; ++i) {
+        if (cols[i]->col_type != MDB_NUMERIC)
+            continue;
+        if (m_jet3) {
+            columns[i].kind = ColumnKind::Unknown;
+            continue;
+        }
+        constexpr int kEntrySize = 25, kEntriesAt = 63, kIndexEntrySize = 12;
+        const QByteArray head = d->definition(quint32(entry->table_pg), kEntriesAt);
+        if (head.size() < kEntriesAt)
+            d->damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(name));
+        const auto *h = reinterpret_cast<const unsigned char *>(head.constData());
+        const qsizetype first = kEntriesAt + qsizetype(le32(h + 51)) * kIndexEntrySize;
+        const int entries = le16(h + 45);
+        const QByteArray def = d->definition(quint32(entry->table_pg), first + qsizetype(entries) * kEntrySize);
+        const auto *b = reinterpret_cast<const unsigned char *>(def.constData());
+        int precision = -1, scale = -1;
+        for (int k = 0; k < entries && first + (k + 1) * kEntrySize <= def.size(); ++k) {
+            const unsigned char *e = b + first + k * kEntrySize;
+            if (e[0] == MDB_NUMERIC && le16(e + 9) == cols[i]->row_col_num) {
+                precision = e[11];
+                scale = e[12];
+                break;
+            }
+        }
+        if (precision < 0)
+            d->damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(name));
+        if (precision < 1 || precision > kMaxDecimalDigits || scale < 0 || scale > precision)
+            d->damaged(QStringLiteral("the decimal column '%1' of table '%2' has precision %3 and scale %4")
+                           .arg(columns[i].name, name).arg(precision).arg(scale));
+        scales[i] = scale;
+    }
     columnsReady(columns);
 
     MdbHandle *mdb = d->mdb;
@@ -375,15 +487,21 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
     const unsigned char *page = mdb->pg_buf;
     // Decodes the row at rowStart/rowSize of the page in libmdb's buffer
     // (page number `pageNumber`) and hands it on.
+    // A live row that cannot be read fails the open: a table that silently
+    // lost rows or values would look whole.
+    auto rowDamaged = [&](quint32 pageNumber) {
+        d->damaged(QStringLiteral("a row of table '%1' on page %2 cannot be read").arg(name).arg(pageNumber));
+    };
     auto decodeRow = [&](int rowStart, size_t rowSize, quint32 pageNumber) {
             if (rowStart + rowSize > size_t(pageSize))
-                return;
+                rowDamaged(pageNumber);
             if (mdb_crack_row(table, rowStart, rowSize, fields.data()) < 0)
-                return;
+                rowDamaged(pageNumber);
             const int rowEnd = rowStart + int(rowSize);
             for (unsigned i = 0; i < numCols; ++i) {
                 const MdbField &f = fields[i];
-                const MdbColumn *col = cols[f.colnum < int(numCols) && f.colnum >= 0 ? f.colnum : i];
+                const unsigned c = f.colnum < int(numCols) && f.colnum >= 0 ? unsigned(f.colnum) : i;
+                const MdbColumn *col = cols[c];
                 StoredValue &v = values[i];
                 v.kind = StoredValue::Kind::Null;
                 if (col->col_type == MDB_BOOL) {
@@ -396,9 +514,13 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                     continue;
                 const int size = f.siz;
                 if (size < 0 || f.start < rowStart || f.start + size > rowEnd)
-                    continue;   // a value outside its row: treat as missing
+                    rowDamaged(pageNumber);   // a value outside its row
                 const unsigned char *p = page + f.start;
-                auto need = [&](int n) { return size >= n; };
+                auto need = [&](int n) {
+                    if (size < n)
+                        rowDamaged(pageNumber);
+                    return true;
+                };
                 switch (col->col_type) {
                 case MDB_BYTE:
                     if (need(1)) { v.kind = StoredValue::Kind::Integer; v.integer = p[0]; }
@@ -432,7 +554,11 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                     }
                     break;
                 case MDB_NUMERIC:
-                    if (need(17)) { v.kind = StoredValue::Kind::Real; v.real = numericValue(p, col->col_scale); }
+                    if (m_jet3)
+                        break;   // Access 97 has no decimals: a column of unknown kind
+                    if (need(17) && !decimalValue(p, scales[c], v.real))
+                        rowDamaged(pageNumber);
+                    v.kind = StoredValue::Kind::Real;
                     break;
                 case MDB_REPID:
                     if (need(16)) { v.kind = StoredValue::Kind::Text; v.text = guidText(p); }
@@ -452,6 +578,8 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                 case MDB_MEMO:
                 case MDB_OLE: {
                     if (lazy) {
+                        if (!d->longValueHeadIsSound(p, size))
+                            rowDamaged(pageNumber);
                         v.kind = StoredValue::Kind::LongValue;
                         v.integer = longValueReference(pageNumber, f.start, size);
                         break;
@@ -459,7 +587,7 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                     bool ok = false;
                     const QByteArray raw = d->readLongValue(p, size, ok);
                     if (!ok)
-                        break;
+                        rowDamaged(pageNumber);
                     if (col->col_type == MDB_OLE) {
                         v.kind = StoredValue::Kind::Bytes;
                         v.bytes = raw;
@@ -483,32 +611,30 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
     // reaches it. libmdb reads the flags the other way round and would list
     // deleted rows.
     const quint32 tablePage = quint32(entry->table_pg);
-    const auto *file = reinterpret_cast<const unsigned char *>(d->contents.constData());
-    auto followMoved = [&](int rowStart, size_t rowSize, quint32 pageNumber) {
+    auto followMoved = [&](int rowStart, size_t rowSize, const quint32 pageNumber) {
         constexpr int kMaxHops = 8;   // a damaged file may loop
         for (int hop = 0; hop < kMaxHops; ++hop) {
             if (rowSize < 4 || rowStart + 4 > pageSize)
-                return;
+                rowDamaged(pageNumber);
             const quint32 target = le32(page + rowStart);
             const quint32 targetPage = target >> 8;
             const int targetRow = int(target & 0xFF);
-            // Only a row on a data page of this same table.
-            if (!d->pageHasType(targetPage, 0x01) || d->mdb->f->db_key != 0
-                || le32(file + qsizetype(targetPage) * pageSize + 4) != tablePage)
-                return;
-            if (mdb_read_pg(mdb, targetPage) != pageSize
+            // Only a row on a data page of this same table (read through
+            // libmdb, which decrypts the pages of an encoded file).
+            if (targetPage == 0 || targetPage >= d->pageCount || mdb_read_pg(mdb, targetPage) != pageSize
+                || page[0] != 0x01 || le32(page + 4) != tablePage
                 || targetRow >= std::min(int(le16(page + rowCountOffset)), kMaxRowsPerPage))
-                return;
+                rowDamaged(pageNumber);
             const quint16 targetSlot = le16(page + rowCountOffset + 2 + 2 * targetRow);
             if (mdb_find_row(mdb, targetRow, &rowStart, &rowSize) != 0 || rowSize == 0)
-                return;
+                rowDamaged(pageNumber);
             rowStart &= 0x1FFF;
-            pageNumber = targetPage;
             if (!(targetSlot & 0x4000)) {
-                decodeRow(rowStart, rowSize, pageNumber);
+                decodeRow(rowStart, rowSize, targetPage);
                 return;
             }
         }
+        rowDamaged(pageNumber);
     };
 
     mdb_rewind_table(table);
@@ -522,7 +648,7 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
             int rowStart = 0;
             size_t rowSize = 0;
             if (mdb_find_row(mdb, r, &rowStart, &rowSize) != 0 || rowSize == 0)
-                continue;
+                rowDamaged(pageNumber);
             rowStart &= 0x1FFF;
             if (!(slot & 0x4000)) {
                 decodeRow(rowStart, rowSize, pageNumber);
@@ -530,7 +656,7 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
             }
             followMoved(rowStart, rowSize, pageNumber);
             if (mdb_read_pg(mdb, pageNumber) != pageSize)   // back to the page being scanned
-                return;
+                rowDamaged(pageNumber);
         }
     }
 }

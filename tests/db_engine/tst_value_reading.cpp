@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -49,6 +50,8 @@ private slots:
     void deletedAndMovedRows();
     void codePages_data();
     void codePages();
+    void decimals_data();
+    void decimals();
 
 private:
     QTemporaryDir m_dir;
@@ -246,6 +249,46 @@ void tst_ValueReading::codePages()
     QCOMPARE(r.rowCount(), 1);
     QCOMPARE(r.value(0, 0).toString(), text);
     QCOMPARE(r.value(0, 1).toString(), text.repeated(40));
+}
+
+// A decimal is its stored integer divided by 10^scale, rounded once to the
+// nearest double: the C library's correctly rounded strtod of the same digits.
+void tst_ValueReading::decimals_data()
+{
+    QTest::addColumn<int>("precision");
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<QString>("digits");
+    QTest::newRow("12.34 in (10,2)") << 10 << 2 << "12.34";
+    QTest::newRow("-1 in (18,0)") << 18 << 0 << "-1";
+    QTest::newRow("largest of 28 digits") << 28 << 0 << "9999999999999999999999999999";
+    QTest::newRow("smallest negative of 28 digits") << 28 << 0 << "-9999999999999999999999999999";
+    QTest::newRow("28 digits after the point") << 28 << 28 << "0.0000000000000000000000000001";
+    QTest::newRow("one rounding, not two") << 28 << 28 << "0.1258036382393023372269297224";
+    QTest::newRow("one rounding, large") << 28 << 7 << "587575596824034574336.4882173";
+    QTest::newRow("halfway between two doubles") << 28 << 0 << "9007199254740993";
+    QTest::newRow("zero") << 5 << 3 << "0";
+}
+
+void tst_ValueReading::decimals()
+{
+    QFETCH(int, precision);
+    QFETCH(int, scale);
+    QFETCH(QString, digits);
+    jetdb::Database db;
+    jetdb::Column amount{"Amount", Type::Numeric};
+    amount.precision = precision;
+    amount.scale = scale;
+    db.addTable("T", {{"ID", Type::Long}, amount}).addRow({std::int64_t(1), jetdb::Decimal{digits.toStdString()}});
+    const QString path = testdb::write(db, m_dir.filePath(QStringLiteral("decimal.mdb")));
+    db::Connection connection;
+    connection.setConnectionString(testdb::connectionStringFor(path));
+    connection.open();
+    const db::ResultTable r = connection.execute(QStringLiteral("SELECT Amount FROM T"));
+    QCOMPARE(r.columns[0].kind, db::ColumnKind::Numeric);
+    const double value = r.value(0, 0).toDouble();
+    const double expected = std::strtod(digits.toLatin1().constData(), nullptr);
+    QVERIFY2(std::memcmp(&value, &expected, sizeof value) == 0,
+             qPrintable(QStringLiteral("%1 read as %2").arg(digits).arg(value, 0, 'g', 17)));
 }
 
 QTEST_GUILESS_MAIN(tst_ValueReading)
