@@ -15,7 +15,8 @@ namespace {
 const char usage[] =
     "usage: morvel-mkdb demo DIR\n"
     "       morvel-mkdb nofoto DIR\n"
-    "       morvel-mkdb bench FILE [--drills N] [--cutters N] [--holders N] [--inserts N] [--debts N] [--seed S]\n";
+    "       morvel-mkdb bench FILE [--drills N] [--cutters N] [--holders N] [--inserts N] [--debts N] [--seed S]\n"
+    "                         [--jet3-code-page CP]\n";
 
 int fail(const std::string &message)
 {
@@ -63,6 +64,7 @@ int main(int argc, char **argv)
         if (command == "bench") {
             stock::BenchSizes sizes;
             long long seed = 1;
+            long long codePage = 0;
             for (int i = 3; i < argc; i += 2) {
                 const std::string option = argv[i];
                 if (i + 1 >= argc)
@@ -77,9 +79,10 @@ int main(int argc, char **argv)
                 else if (option == "--inserts") sizes.inserts = int(v);
                 else if (option == "--debts") sizes.debts = int(v);
                 else if (option == "--seed") seed = v;
+                else if (option == "--jet3-code-page") codePage = v;
                 else return fail("unknown option " + option);
             }
-            stock::writeBench(target, sizes, std::uint64_t(seed));
+            stock::writeBench(target, sizes, std::uint64_t(seed), int(codePage));
             return 0;
         }
     } catch (const std::exception &e) {

@@ -49,7 +49,8 @@ struct BenchSizes {
 };
 
 // Writes a pseudo-random stock of the given size; the same sizes and seed
-// always give the same file. Throws jetdb::Error.
-void writeBench(const std::string &path, const BenchSizes &sizes, std::uint64_t seed);
+// always give the same file. A Jet 4 file, or a Jet 3 one in `jet3CodePage`
+// when that is not 0. Throws jetdb::Error.
+void writeBench(const std::string &path, const BenchSizes &sizes, std::uint64_t seed, int jet3CodePage = 0);
 
 } // namespace stock
