@@ -75,7 +75,7 @@ ProfileFile load(const QString &file)
         throw ProfileError(f.errorString().toStdString());
     // Read in chunks: files under /proc report size 0 yet have content.
     for (;;) {
-        const QByteArray chunk = f.read(1024 * 1024);
+        const QByteArray chunk = f.read(64 * 1024);
         if (f.error() != QFileDevice::NoError)
             throw ProfileError(f.errorString().toStdString());
         if (chunk.isEmpty())
