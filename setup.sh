@@ -14,6 +14,8 @@ packages=(
   fonts-liberation fonts-dejavu-core          # Arial-like sans-serif in place of MS Sans Serif
   time                                        # /usr/bin/time -v in benchmarks
   linux-perf                                  # perf: where the benchmarks spend their time
+  tzdata                                      # the time zones the tests also run in
+  clang libclang-rt-14-dev llvm               # fuzz targets: libFuzzer, ASan, UBSan, llvm-symbolizer
 )
 
 sudo=""
