@@ -226,27 +226,30 @@ void tst_ValueReading::deletedAndMovedRows()
 void tst_ValueReading::codePages_data()
 {
     QTest::addColumn<int>("codePage");
+    QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("text");
-    QTest::newRow("1250 Central European") << 1250 << QStringLiteral("Łódź, Brno: žluťoučký kůň");
-    QTest::newRow("1251 Cyrillic") << 1251 << QStringLiteral("Сверло ф10 №5, «Ёж» ўЎ");
-    QTest::newRow("1252 Western") << 1252 << QStringLiteral("Fräser Ø 10 € – Stahl");
-    QTest::newRow("1253 Greek") << 1253 << QStringLiteral("Τρυπάνι Αθήνα");
-    QTest::newRow("1257 Baltic") << 1257 << QStringLiteral("Grąžtas Rīga Šiauliai");
+    QTest::newRow("1250 Central European") << 1250 << QStringLiteral("Název") << QStringLiteral("Łódź, Brno: žluťoučký kůň");
+    QTest::newRow("1251 Cyrillic") << 1251 << QStringLiteral("Название") << QStringLiteral("Сверло ф10 №5, «Ёж» ўЎ");
+    QTest::newRow("1252 Western") << 1252 << QStringLiteral("Größe") << QStringLiteral("Fräser Ø 10 € – Stahl");
+    QTest::newRow("1253 Greek") << 1253 << QStringLiteral("Όνομα") << QStringLiteral("Τρυπάνι Αθήνα");
+    QTest::newRow("1257 Baltic") << 1257 << QStringLiteral("Pavadinimas_ž") << QStringLiteral("Grąžtas Rīga Šiauliai");
 }
 
 void tst_ValueReading::codePages()
 {
     QFETCH(int, codePage);
+    QFETCH(QString, column);
     QFETCH(QString, text);
     jetdb::Database db(jetdb::Format::Jet3, codePage);
-    db.addTable("T", {{"Name", Type::Text, 100}, {"Notes", Type::Memo}})
+    db.addTable("T", {{column.toStdString(), Type::Text, 100}, {"Notes", Type::Memo}})
         .addRow({text.toStdString(), text.repeated(40).toStdString()});
     const QString path = testdb::write(db, m_dir.filePath(QStringLiteral("cp%1.mdb").arg(codePage)));
     db::Connection connection;
     connection.setConnectionString(testdb::connectionStringFor(path));
     connection.open();
-    const db::ResultTable r = connection.execute(QStringLiteral("SELECT Name, Notes FROM T"));
+    const db::ResultTable r = connection.execute(QStringLiteral("SELECT [%1], Notes FROM T").arg(column));
     QCOMPARE(r.rowCount(), 1);
+    QCOMPARE(r.columns[0].name, column);
     QCOMPARE(r.value(0, 0).toString(), text);
     QCOMPARE(r.value(0, 1).toString(), text.repeated(40));
 }
