@@ -323,7 +323,6 @@ QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size,
         return {};
     const quint32 head = le32(field);
     const quint32 length = head & 0x3FFFFFFF;
-    const quint32 limit = length;
     if (head & 0x80000000) {
         ok = true;
         return QByteArray(reinterpret_cast<const char *>(field + MDB_MEMO_OVERHEAD), int(length));
@@ -331,7 +330,7 @@ QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size,
     quint32 pointer = le32(field + 4);
     QByteArray value;
     const bool single = head & 0x40000000;
-    while (pointer != 0 && quint32(value.size()) < limit) {
+    while (pointer != 0 && quint32(value.size()) < length) {
         if (!pageHasType(pointer >> 8, 0x01))
             return {};
         void *buf = nullptr;
@@ -343,7 +342,7 @@ QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size,
             return {};
         const auto *row = static_cast<const unsigned char *>(buf) + start;
         if (single) {
-            value.append(reinterpret_cast<const char *>(row), std::min<qsizetype>(qsizetype(rowLength), limit));
+            value.append(reinterpret_cast<const char *>(row), std::min<qsizetype>(qsizetype(rowLength), qsizetype(length)));
             break;
         }
         // A row with no data after its pointer adds nothing, so a chain of
@@ -351,7 +350,7 @@ QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size,
         if (rowLength <= 4)
             return {};
         pointer = le32(row);
-        const qsizetype chunk = std::min<qsizetype>(qsizetype(rowLength) - 4, qsizetype(limit) - value.size());
+        const qsizetype chunk = std::min<qsizetype>(qsizetype(rowLength) - 4, qsizetype(length) - value.size());
         value.append(reinterpret_cast<const char *>(row + 4), chunk);
     }
     ok = true;
@@ -443,6 +442,10 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
     // the other's field. Access 97 has no decimals; such a column is of no
     // known kind there.
     std::vector<int> scales(numCols, 0);
+    QByteArray def;   // the column entries, read when a decimal column needs them
+    qsizetype first = 0;
+    int entries = 0;
+    constexpr int kEntrySize = 25, kEntriesAt = 63, kIndexEntrySize = 12;
     for (unsigned i = 0; i < numCols; ++i) {
         if (cols[i]->col_type != MDB_NUMERIC)
             continue;
@@ -450,14 +453,15 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
             columns[i].kind = ColumnKind::Unknown;
             continue;
         }
-        constexpr int kEntrySize = 25, kEntriesAt = 63, kIndexEntrySize = 12;
-        const QByteArray head = d->definition(quint32(entry->table_pg), kEntriesAt);
-        if (head.size() < kEntriesAt)
-            d->damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(name));
-        const auto *h = reinterpret_cast<const unsigned char *>(head.constData());
-        const qsizetype first = kEntriesAt + qsizetype(le32(h + 51)) * kIndexEntrySize;
-        const int entries = le16(h + 45);
-        const QByteArray def = d->definition(quint32(entry->table_pg), first + qsizetype(entries) * kEntrySize);
+        if (def.isEmpty()) {
+            const QByteArray head = d->definition(quint32(entry->table_pg), kEntriesAt);
+            if (head.size() < kEntriesAt)
+                d->damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(name));
+            const auto *h = reinterpret_cast<const unsigned char *>(head.constData());
+            first = kEntriesAt + qsizetype(le32(h + 51)) * kIndexEntrySize;
+            entries = le16(h + 45);
+            def = d->definition(quint32(entry->table_pg), first + qsizetype(entries) * kEntrySize);
+        }
         const auto *b = reinterpret_cast<const unsigned char *>(def.constData());
         int precision = -1, scale = -1;
         for (int k = 0; k < entries && first + (k + 1) * kEntrySize <= def.size(); ++k) {
@@ -485,13 +489,13 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
     const bool lazy = readsLongValuesLater();
 
     const unsigned char *page = mdb->pg_buf;
-    // Decodes the row at rowStart/rowSize of the page in libmdb's buffer
-    // (page number `pageNumber`) and hands it on.
     // A live row that cannot be read fails the open: a table that silently
     // lost rows or values would look whole.
     auto rowDamaged = [&](quint32 pageNumber) {
         d->damaged(QStringLiteral("a row of table '%1' on page %2 cannot be read").arg(name).arg(pageNumber));
     };
+    // Decodes the row at rowStart/rowSize of the page in libmdb's buffer
+    // (page number `pageNumber`) and hands it on.
     auto decodeRow = [&](int rowStart, size_t rowSize, quint32 pageNumber) {
             if (rowStart + rowSize > size_t(pageSize))
                 rowDamaged(pageNumber);
