@@ -5,7 +5,7 @@
 # Each target starts from its seeds (fuzz/corpus/TARGET) and what earlier runs
 # found (build-fuzz/corpus/TARGET). A fault leaves its input in
 # build-fuzz/faults/TARGET/ and makes the script fail. Memory is limited to
-# RSS_LIMIT_MB (default 2048) in all and MALLOC_LIMIT_MB (default 256) per
+# RSS_LIMIT_MB (default 2048) in all and MALLOC_LIMIT_MB (default 16) per
 # allocation; an input taking over TIMEOUT seconds (default 10) is a hang.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,7 +34,7 @@ for target in "${targets[@]}"; do
   echo "== $target: $seconds s"
   if ! build-fuzz/"$target" "$corpus" "fuzz/corpus/$target" \
       -max_total_time="$seconds" -timeout="${TIMEOUT:-10}" \
-      -rss_limit_mb="${RSS_LIMIT_MB:-2048}" -malloc_limit_mb="${MALLOC_LIMIT_MB:-256}" \
+      -rss_limit_mb="${RSS_LIMIT_MB:-2048}" -malloc_limit_mb="${MALLOC_LIMIT_MB:-16}" \
       -artifact_prefix="$faults/" -print_final_stats=1 ${FUZZ_OPTIONS:-} \
       2> "build-fuzz/$target.log"; then
     status=1
