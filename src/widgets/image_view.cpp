@@ -2,9 +2,13 @@
 
 #include <QPainter>
 
-ImageView::ImageView(QWidget *parent) : QWidget(parent) {}
+// The watcher takes the worker's answer on this view's thread, and goes with
+// the view: an answer that comes later has nowhere to go.
+ImageView::ImageView(QWidget *parent) : QWidget(parent)
+{
+    connect(&m_watcher, &QFutureWatcherBase::finished, this, &ImageView::takePicture);
+}
 
-// A decode still running finishes on its own; its answer has nowhere to go.
 ImageView::~ImageView()
 {
     dropPending();
@@ -19,39 +23,36 @@ void ImageView::setPicture(const QImage &image)
 void ImageView::setPictureLater(QFuture<QImage> future)
 {
     dropPending();
-    m_future = future;
+    // From here on the replaced future's signals no longer come.
+    m_watcher.setFuture(future);
     m_pending = true;
-    const quint64 request = m_request;
-    // Runs on this view's thread, and not at all once the view is gone.
-    future.then(this, [this, request](const QFuture<QImage> &done) {
-        if (request != m_request)
-            return;
-        m_pending = false;
-        if (done.resultCount() > 0)
-            display(done.result());
-    });
 }
 
 void ImageView::waitForPicture()
 {
     if (!m_pending)
         return;
-    QFuture<QImage> future = m_future;
-    // Taken over here: the queued answer finds its request replaced.
+    m_watcher.waitForFinished();
+    takePicture();
+}
+
+// Also called for a future already taken or dropped, whose finished signal
+// was on its way: only a pending, finished request shows.
+void ImageView::takePicture()
+{
+    const QFuture<QImage> future = m_watcher.future();
+    if (!m_pending || !future.isFinished())
+        return;
     m_pending = false;
-    dropPending();
-    future.waitForFinished();
-    if (future.resultCount() > 0)
+    if (!future.isCanceled() && future.resultCount() > 0)
         display(future.result());
 }
 
 void ImageView::dropPending()
 {
     if (m_pending)
-        m_future.cancel();
-    m_future = QFuture<QImage>();
+        m_watcher.cancel();
     m_pending = false;
-    ++m_request;
 }
 
 void ImageView::display(const QImage &image)

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <QFuture>
+#include <QFutureWatcher>
 #include <QImage>
 #include <QWidget>
 
@@ -47,12 +48,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void takePicture();
     void dropPending();
     void display(const QImage &image);
 
     QImage m_image;
-    QFuture<QImage> m_future;  // the picture asked for, while m_pending
-    bool m_pending = false;
-    quint64 m_request = 0;     // counts requests; an older one's answer is dropped
+    QFutureWatcher<QImage> m_watcher;  // the picture asked for last
+    bool m_pending = false;            // ... and not yet shown nor dropped
     QImage m_scaled;  // m_image at pictureRect()'s size in device pixels
 };
