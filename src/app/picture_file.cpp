@@ -53,7 +53,7 @@ void loadPicture(ImageView *view, const QString &path)
                 if (!cancelled())
                     promise.addResult(std::move(image));
             } catch (const platform::PictureError &) {
-                // Past its header only a lack of memory stops a JPEG; the
+                // Only memory running out since the header was read; the
                 // view keeps its picture, as it does for a failed load.
             }
         }));

@@ -148,6 +148,17 @@ void open(Session &s, const QByteArray &bytes)
         throw jpegError(failure);
 }
 
+// An uninitialised image of the output size; throws when there is no
+// memory for it.
+QImage outputImage(const Session &s)
+{
+    QImage image(int(s.info.output_width), int(s.info.output_height), QImage::Format_RGB32);
+    if (image.isNull())
+        throw PictureError(QStringLiteral("Not enough memory for a %1 x %2 picture")
+                               .arg(s.info.output_width).arg(s.info.output_height));
+    return image;
+}
+
 } // namespace
 
 void jpegHeader(const QByteArray &bytes, const QSize &deviceSize)
@@ -157,6 +168,9 @@ void jpegHeader(const QByteArray &bytes, const QSize &deviceSize)
     open(s, bytes);
     if (const int failure = chooseOutput(&s, deviceSize.width(), deviceSize.height()))
         throw jpegError(failure);
+    // The one failure left for the body: found here too, while it can still
+    // be reported with the header's. A picture that size is not kept.
+    outputImage(s);
 }
 
 QImage jpeg(const QByteArray &bytes, const QSize &deviceSize, const std::function<bool()> &cancelled)
@@ -167,10 +181,7 @@ QImage jpeg(const QByteArray &bytes, const QSize &deviceSize, const std::functio
     if (const int failure = chooseOutput(&s, deviceSize.width(), deviceSize.height()))
         throw jpegError(failure);
 
-    QImage image(int(s.info.output_width), int(s.info.output_height), QImage::Format_RGB32);
-    if (image.isNull())
-        throw PictureError(QStringLiteral("Not enough memory for a %1 x %2 picture")
-                               .arg(s.info.output_width).arg(s.info.output_height));
+    QImage image = outputImage(s);
     // Rows a damaged body never reaches stay a neutral grey; a body that
     // fails before its first row (possible only in a progressive file, read
     // whole when starting) leaves all of them grey, as damage found in a

@@ -35,9 +35,9 @@ QImage decodePicture(const QByteArray &bytes, const QString &extension, const QS
 bool isJpeg(const QString &extension);
 
 // Reads a JPEG up to its body and throws the PictureError decodePicture()
-// would throw for it; after that only a lack of memory makes decoding the
-// same bytes at the same size fail. The header is what decides whether a
-// picture shows; the body is the cost.
+// would throw for it, also for a picture too large to be held; decoding the
+// same bytes at the same size then fails only if memory runs out meanwhile.
+// The header is what decides whether a picture shows; the body is the cost.
 void checkJpegHeader(const QByteArray &bytes, const QSize &deviceSize);
 
 // Throws the unknown-extension PictureError unless decodePicture() takes
