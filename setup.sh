@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets (and the OpenGL headers its CMake files ask for)
+  qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets and Concurrent (and the OpenGL headers its CMake files ask for)
   mdbtools-dev                                # libmdb: reading .mdb files
   mdbtools                                    # mdb-ver, mdb-export...: the independent reader in tests
   libsqlite3-dev                              # the in-memory query engine
@@ -19,6 +19,8 @@ packages=(
   linux-perf                                  # perf: where the benchmarks spend their time
   dpkg-dev file                               # cpack -G DEB: file and dpkg-shlibdeps find the package's dependencies
   desktop-file-utils                          # desktop-file-validate checks the desktop entry
+  tzdata                                      # the time zones the tests also run in
+  clang libclang-rt-14-dev llvm               # fuzz targets: libFuzzer, ASan, UBSan, llvm-symbolizer
 )
 
 sudo=""

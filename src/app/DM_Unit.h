@@ -40,7 +40,8 @@ public:
     // beside the executable, and shows the view; hides it when neither file
     // exists. Does nothing while pictures are switched off (mm_StopPic).
     // Throws platform::PictureError when the chosen file cannot be decoded;
-    // the view then keeps its picture and visibility.
+    // the view then keeps its picture and visibility. A JPEG's body is
+    // decoded after this returns (see loadPicture).
     void ShowPicture(const QString &name, PictureTarget target);
 
     db::Connection *ADOConnection1;

@@ -5,6 +5,8 @@
 #include "picture_decoding.h"
 
 #include <QFile>
+#include <QPromise>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -31,5 +33,28 @@ void loadPicture(ImageView *view, const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         throw platform::PictureError(u"Cannot open file \"%1\". %2"_s.arg(path, file.errorString()));
     const QSize deviceSize = (QSizeF(view->size()) * view->devicePixelRatioF()).toSize();
-    view->setPicture(platform::decodePicture(file.readAll(), extension, deviceSize));
+    QByteArray bytes = file.readAll();
+    if (!platform::isJpeg(extension)) {
+        view->setPicture(platform::decodePicture(bytes, extension, deviceSize));
+        return;
+    }
+    // A photo's body takes tens of milliseconds even at the smallest scale,
+    // most of it entropy decoding that no scale avoids, so it is decoded on
+    // a worker: a row move then costs the file test, the read and the
+    // header. The worker owns the only copy of the bytes.
+    platform::checkJpegHeader(bytes, deviceSize);
+    view->setPictureLater(QtConcurrent::run(
+        [bytes = std::move(bytes), extension, deviceSize](QPromise<QImage> &promise) {
+            const auto cancelled = [&promise] { return promise.isCanceled(); };
+            if (cancelled())
+                return;
+            try {
+                QImage image = platform::decodePicture(bytes, extension, deviceSize, cancelled);
+                if (!cancelled())
+                    promise.addResult(std::move(image));
+            } catch (const platform::PictureError &) {
+                // Only memory running out since the header was read; the
+                // view keeps its picture, as it does for a failed load.
+            }
+        }));
 }

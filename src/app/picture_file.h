@@ -9,5 +9,7 @@ class ImageView;
 // Reads the file at `path` (Windows spelling allowed: see
 // platform::resolvePath) and decodes it by its extension at the size the
 // view shows it in device pixels. Throws platform::PictureError; the view
-// keeps its picture then.
+// keeps its picture then. Everything that decides the outcome happens
+// before this returns; a JPEG's body alone is decoded afterwards, on a
+// worker, and shown when done (ImageView::setPictureLater).
 void loadPicture(ImageView *view, const QString &path);

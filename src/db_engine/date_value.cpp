@@ -21,7 +21,7 @@ QDateTime dateTimeFromAccessDays(double days)
         ms -= kMsPerDay;
         ++day;
     }
-    return QDateTime(kEpoch.addDays(day), QTime::fromMSecsSinceStartOfDay(int(ms)));
+    return QDateTime(kEpoch.addDays(day), QTime::fromMSecsSinceStartOfDay(int(ms)), Qt::UTC);
 }
 
 double accessDaysFromDateTime(const QDateTime &dateTime)

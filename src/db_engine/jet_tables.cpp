@@ -289,12 +289,14 @@ const sqlite3_module kModule = makeModule();
 
 quint32 RecentTexts::keep(std::vector<char16_t> &chars, const void *data, std::size_t units)
 {
+    // An empty text takes no room (and may come with no pointer at all).
+    if (units == 0)
+        return quint32(chars.size());
     char16_t head[8];
     const std::size_t n = std::min<std::size_t>(units, 8);
     std::memcpy(head, data, n * sizeof(char16_t));
     char16_t last = 0;
-    if (units > 0)
-        std::memcpy(&last, static_cast<const char *>(data) + (units - 1) * sizeof(char16_t), sizeof last);
+    std::memcpy(&last, static_cast<const char *>(data) + (units - 1) * sizeof(char16_t), sizeof last);
     std::size_t h = units * 0x9E3779B1u;
     for (std::size_t i = 0; i < n; ++i)
         h = (h ^ head[i]) * 0x01000193u;

@@ -1,8 +1,8 @@
 #include "mdb_file.h"
 
-#include "code_page.h"
 #include "db_error.h"
 #include "file_image.h"
+#include "eight_bit_text.h"
 
 #include <QHash>
 #include <QSet>
@@ -87,15 +87,55 @@ QString decodeJet4Text(const unsigned char *p, int size)
     return text;
 }
 
-double numericValue(const unsigned char *p, int scale)
+// A decimal (Numeric) value: a sign byte, then the magnitude as four 32-bit
+// words, most significant first; the value is magnitude / 10^scale. Decimals
+// hold at most 28 digits: false for a magnitude beyond them.
+constexpr int kMaxDecimalDigits = 28;
+
+// 28 digits need 94 bits; GCC's and clang's 128-bit integer holds them.
+__extension__ typedef unsigned __int128 Magnitude;
+
+Magnitude powerOfTen(int n)
 {
-    // Sign byte, then the magnitude as four 32-bit words, most significant first.
-    long double magnitude = 0;
+    Magnitude p = 1;
+    while (n-- > 0)
+        p *= 10;
+    return p;
+}
+
+bool decimalValue(const unsigned char *p, int scale, double &value)
+{
+    Magnitude magnitude = 0;
     for (int w = 0; w < 4; ++w)
-        magnitude = magnitude * 4294967296.0L + le32(p + 1 + 4 * w);
-    if (scale > 0 && scale <= 28)
-        magnitude /= std::pow(10.0L, scale);
-    return double((p[0] & 0x80) ? -magnitude : magnitude);
+        magnitude = (magnitude << 32) | le32(p + 1 + 4 * w);
+    if (magnitude >= powerOfTen(kMaxDecimalDigits))
+        return false;
+    // Divided bit by bit until the quotient has 64 significant bits; the
+    // bits beyond them and the remainder fold into the lowest bit, so the
+    // one rounding to double (nearest, ties to even) is exact.
+    const Magnitude divisor = powerOfTen(scale);
+    Magnitude quotient = magnitude / divisor, remainder = magnitude % divisor;
+    int exponent = 0;
+    if (quotient != 0 || remainder != 0) {
+        while (quotient < Magnitude(1) << 63) {
+            remainder <<= 1;
+            quotient <<= 1;
+            --exponent;
+            if (remainder >= divisor) {
+                remainder -= divisor;
+                quotient |= 1;
+            }
+        }
+    }
+    bool sticky = remainder != 0;
+    while (quotient >> 64) {
+        sticky |= bool(quotient & 1);
+        quotient >>= 1;
+        ++exponent;
+    }
+    const double v = std::ldexp(double(quint64(quotient) | quint64(sticky)), exponent);
+    value = (p[0] & 0x80) ? -v : v;
+    return true;
 }
 
 QString guidText(const unsigned char *p)
@@ -120,6 +160,7 @@ struct MdbFile::Private {
     MdbHandle *mdb = nullptr;
     int pageSize = kJet4PageSize;
     quint32 pageCount = 0;
+    std::unique_ptr<core::CodePage> narrowText;   // Jet 3 only: its text's code page
     QHash<QString, MdbCatalogEntry *> tables;   // lower-case name -> entry (in `entries`)
     QStringList names;
 
@@ -164,8 +205,10 @@ struct MdbFile::Private {
     bool findRow(const unsigned char *pg, int row, int &start, int &size) const;
     bool dataPages(const unsigned char *map, std::size_t mapSize, std::vector<quint32> &pages) const;
 
+    bool longValueHeadIsSound(const unsigned char *field, int size) const;
     QByteArray readLongValue(const unsigned char *field, int size, bool &ok);
-    QString longText(const QByteArray &raw, bool jet3, int codePage) const;
+    QByteArray definition(quint32 page, qsizetype needed) const;
+    QString longText(const QByteArray &raw) const;
 };
 
 MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
@@ -195,6 +238,14 @@ MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
     if (!d->mdb)
         throw Error(unrecognized);
     m_codePage = d->mdb->f->code_page ? d->mdb->f->code_page : 1252;
+    if (m_jet3) {
+        try {
+            d->narrowText = std::make_unique<core::CodePage>(m_codePage);
+        } catch (const core::UnknownCodePage &) {
+            throw Error(QStringLiteral("The database '%1' keeps its text in code page %2, which cannot be read on this system.")
+                            .arg(path).arg(m_codePage));
+        }
+    }
 
     // The catalog (MSysObjects, defined on page 2) is read here like any
     // table rather than by libmdb's mdb_read_catalog, which also follows each
@@ -296,10 +347,10 @@ bool MdbFile::Private::dataPages(const unsigned char *map, std::size_t mapSize, 
 }
 
 // Text of a long value: 8-bit in the code page (Jet 3) or as Text (Jet 4).
-QString MdbFile::Private::longText(const QByteArray &raw, bool jet3, int codePage) const
+QString MdbFile::Private::longText(const QByteArray &raw) const
 {
-    return jet3 ? decodeCodePage(raw.constData(), raw.size(), codePage)
-                : decodeJet4Text(reinterpret_cast<const unsigned char *>(raw.constData()), int(raw.size()));
+    return narrowText ? narrowText->decode(raw)
+                      : decodeJet4Text(reinterpret_cast<const unsigned char *>(raw.constData()), int(raw.size()));
 }
 
 // A reference packs where the field was kept aside and its size.
@@ -329,7 +380,7 @@ QVariant MdbFile::readLongValue(qint64 reference, ColumnKind kind) const
         return {};
     if (kind == ColumnKind::OLE)
         return raw;
-    return d->longText(raw, m_jet3, m_codePage);
+    return d->longText(raw);
 }
 
 // Reads a memo or OLE value whole. The 12-byte head gives the length and
@@ -340,22 +391,18 @@ QVariant MdbFile::readLongValue(qint64 reference, ColumnKind kind) const
 QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size, bool &ok)
 {
     ok = false;
-    if (size < MDB_MEMO_OVERHEAD)
+    if (!longValueHeadIsSound(field, size))
         return {};
     const quint32 head = le32(field);
     const quint32 length = head & 0x3FFFFFFF;
-    const quint32 limit = quint32(std::min<qsizetype>(length, contents.size()));
     if (head & 0x80000000) {
         ok = true;
-        return QByteArray(reinterpret_cast<const char *>(field + MDB_MEMO_OVERHEAD),
-                          std::min<int>(size - MDB_MEMO_OVERHEAD, int(limit)));
+        return QByteArray(reinterpret_cast<const char *>(field + MDB_MEMO_OVERHEAD), int(length));
     }
     quint32 pointer = le32(field + 4);
     QByteArray value;
     const bool single = head & 0x40000000;
-    if ((head & 0xC0000000) == 0xC0000000)
-        return {};
-    while (pointer != 0 && quint32(value.size()) < limit) {
+    while (pointer != 0 && quint32(value.size()) < length) {
         if (!pageHasType(pointer >> 8, 0x01))
             return {};
         int start = 0, rowLength = 0;
@@ -363,7 +410,7 @@ QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size,
             return {};
         const unsigned char *row = page(pointer >> 8) + start;
         if (single) {
-            value.append(reinterpret_cast<const char *>(row), std::min<qsizetype>(qsizetype(rowLength), limit));
+            value.append(reinterpret_cast<const char *>(row), std::min<qsizetype>(qsizetype(rowLength), qsizetype(length)));
             break;
         }
         // A row with no data after its pointer adds nothing, so a chain of
@@ -371,11 +418,50 @@ QByteArray MdbFile::Private::readLongValue(const unsigned char *field, int size,
         if (rowLength <= 4)
             return {};
         pointer = le32(row);
-        const qsizetype chunk = std::min<qsizetype>(qsizetype(rowLength) - 4, qsizetype(limit) - value.size());
+        const qsizetype chunk = std::min<qsizetype>(qsizetype(rowLength) - 4, qsizetype(length) - value.size());
         value.append(reinterpret_cast<const char *>(row + 4), chunk);
     }
     ok = true;
     return value;
+}
+
+// Whether a memo or OLE field's head can be followed. Checked for every
+// value as its row is read, while the bytes behind the head are read only
+// when the value is asked for: a head that is inline and in one row at once,
+// an inline value longer than its field, a stated length longer than the
+// file or a first row that is not there.
+bool MdbFile::Private::longValueHeadIsSound(const unsigned char *field, int size) const
+{
+    if (size < MDB_MEMO_OVERHEAD)
+        return false;
+    const quint32 head = le32(field);
+    const quint32 length = head & 0x3FFFFFFF;
+    if ((head & 0xC0000000) == 0xC0000000)
+        return false;
+    if (head & 0x80000000)
+        return length <= quint32(size - MDB_MEMO_OVERHEAD);
+    if (length > quint32(contents.size()) || ((head & 0x40000000) && length > quint32(pageSize)))
+        return false;
+    if (length == 0)
+        return true;
+    const quint32 pointer = le32(field + 4);
+    if (!pageHasType(pointer >> 8, 0x01))
+        return false;
+    const auto *page = reinterpret_cast<const unsigned char *>(contents.constData()) + qsizetype(pointer >> 8) * pageSize;
+    return (pointer & 0xFF) < le16(page + mdb->fmt->row_count_offset);
+}
+
+// The first `needed` bytes of a table definition, its continuation pages
+// joined; fewer when the chain ends before.
+QByteArray MdbFile::Private::definition(quint32 page, qsizetype needed) const
+{
+    QByteArray bytes;
+    for (quint32 hops = 0; bytes.size() < needed && hops < pageCount && pageHasType(page, 0x02); ++hops) {
+        const char *at = contents.constData() + qsizetype(page) * pageSize;
+        bytes += hops == 0 ? QByteArrayView(at, pageSize) : QByteArrayView(at + 8, pageSize - 8);
+        page = le32(reinterpret_cast<const unsigned char *>(at) + 4);
+    }
+    return bytes;
 }
 
 void MdbFile::readTable(const QString &name,
@@ -418,6 +504,48 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
         cols[i] = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, i));
         columns[i].name = QString::fromUtf8(cols[i]->name);
         columns[i].kind = kindOf(cols[i]);
+    }
+    // Precision and scale of decimal columns come from the definition's own
+    // bytes (11 and 12 of a column's entry): libmdb 1.0.0 reads each into
+    // the other's field. Access 97 has no decimals; such a column is of no
+    // known kind there.
+    std::vector<int> scales(numCols, 0);
+    QByteArray def;   // the column entries, read when a decimal column needs them
+    qsizetype first = 0;
+    int entries = 0;
+    constexpr int kEntrySize = 25, kEntriesAt = 63, kIndexEntrySize = 12;
+    for (unsigned i = 0; i < numCols; ++i) {
+        if (cols[i]->col_type != MDB_NUMERIC)
+            continue;
+        if (m_jet3) {
+            columns[i].kind = ColumnKind::Unknown;
+            continue;
+        }
+        if (def.isEmpty()) {
+            const QByteArray head = d->definition(quint32(entry->table_pg), kEntriesAt);
+            if (head.size() < kEntriesAt)
+                d->damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(name));
+            const auto *h = reinterpret_cast<const unsigned char *>(head.constData());
+            first = kEntriesAt + qsizetype(le32(h + 51)) * kIndexEntrySize;
+            entries = le16(h + 45);
+            def = d->definition(quint32(entry->table_pg), first + qsizetype(entries) * kEntrySize);
+        }
+        const auto *b = reinterpret_cast<const unsigned char *>(def.constData());
+        int precision = -1, scale = -1;
+        for (int k = 0; k < entries && first + (k + 1) * kEntrySize <= def.size(); ++k) {
+            const unsigned char *e = b + first + k * kEntrySize;
+            if (e[0] == MDB_NUMERIC && le16(e + 9) == cols[i]->row_col_num) {
+                precision = e[11];
+                scale = e[12];
+                break;
+            }
+        }
+        if (precision < 0)
+            d->damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(name));
+        if (precision < 1 || precision > kMaxDecimalDigits || scale < 0 || scale > precision)
+            d->damaged(QStringLiteral("the decimal column '%1' of table '%2' has precision %3 and scale %4")
+                           .arg(columns[i].name, name).arg(precision).arg(scale));
+        scales[i] = scale;
     }
     std::vector<quint32> pages;
     if (!d->dataPages(table->usage_map, table->map_sz, pages))
@@ -501,17 +629,21 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
         return true;
     };
 
+    // A live row that cannot be read fails the open: a table that silently
+    // lost rows or values would look whole.
+    auto rowDamaged = [&](quint32 pageNumber) {
+        d->damaged(QStringLiteral("a row of table '%1' on page %2 cannot be read").arg(name).arg(pageNumber));
+    };
     // Decodes the row at rowStart/rowSize of page `pageNumber` and hands it on.
     auto decodeRow = [&](int rowStart, int rowSize, quint32 pageNumber) {
             const unsigned char *page = d->page(pageNumber);
-            if (rowStart + rowSize > pageSize)
-                return;
-            if (!crackRow(page, rowStart, rowSize))
-                return;
+            if (rowStart + rowSize > pageSize || !crackRow(page, rowStart, rowSize))
+                rowDamaged(pageNumber);
             const int rowEnd = rowStart + int(rowSize);
             for (unsigned i = 0; i < numCols; ++i) {
                 const MdbField &f = fields[i];
-                const MdbColumn *col = cols[f.colnum < int(numCols) && f.colnum >= 0 ? f.colnum : i];
+                const unsigned c = f.colnum < int(numCols) && f.colnum >= 0 ? unsigned(f.colnum) : i;
+                const MdbColumn *col = cols[c];
                 StoredValue &v = values[i];
                 v.kind = StoredValue::Kind::Null;
                 if (col->col_type == MDB_BOOL) {
@@ -524,9 +656,13 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                     continue;
                 const int size = f.siz;
                 if (size < 0 || f.start < rowStart || f.start + size > rowEnd)
-                    continue;   // a value outside its row: treat as missing
+                    rowDamaged(pageNumber);   // a value outside its row
                 const unsigned char *p = page + f.start;
-                auto need = [&](int n) { return size >= n; };
+                auto need = [&](int n) {
+                    if (size < n)
+                        rowDamaged(pageNumber);
+                    return true;
+                };
                 switch (col->col_type) {
                 case MDB_BYTE:
                     if (need(1)) { v.kind = StoredValue::Kind::Integer; v.integer = p[0]; }
@@ -560,7 +696,11 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                     }
                     break;
                 case MDB_NUMERIC:
-                    if (need(17)) { v.kind = StoredValue::Kind::Real; v.real = numericValue(p, col->col_scale); }
+                    if (m_jet3)
+                        break;   // Access 97 has no decimals: a column of unknown kind
+                    if (need(17) && !decimalValue(p, scales[c], v.real))
+                        rowDamaged(pageNumber);
+                    v.kind = StoredValue::Kind::Real;
                     break;
                 case MDB_REPID:
                     if (need(16)) { v.kind = StoredValue::Kind::Text; v.text = guidText(p); }
@@ -569,7 +709,7 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                     // Present with no bytes is an empty string, not NULL.
                     v.kind = StoredValue::Kind::Text;
                     if (m_jet3)
-                        v.text = decodeCodePage(reinterpret_cast<const char *>(p), size, m_codePage);
+                        v.text = d->narrowText->decode(QByteArrayView(p, size));
                     else
                         decodeJet4Text(p, size, v.text);
                     break;
@@ -580,6 +720,8 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                 case MDB_MEMO:
                 case MDB_OLE: {
                     if (lazy) {
+                        if (!d->longValueHeadIsSound(p, size))
+                            rowDamaged(pageNumber);
                         v.kind = StoredValue::Kind::LongValue;
                         v.integer = longValueReference(d->longFields.size(), size);
                         d->longFields.insert(d->longFields.end(), p, p + size);
@@ -588,13 +730,13 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                     bool ok = false;
                     const QByteArray raw = d->readLongValue(p, size, ok);
                     if (!ok)
-                        break;
+                        rowDamaged(pageNumber);
                     if (col->col_type == MDB_OLE) {
                         v.kind = StoredValue::Kind::Bytes;
                         v.bytes = raw;
                     } else {
                         v.kind = StoredValue::Kind::Text;
-                        v.text = d->longText(raw, m_jet3, m_codePage);
+                        v.text = d->longText(raw);
                     }
                     break;
                 }
@@ -615,25 +757,26 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
     auto ownDataPage = [&](quint32 number) {
         return d->pageHasType(number, 0x01) && le32(d->page(number) + 4) == tablePage;
     };
-    auto followMoved = [&](const unsigned char *pg, int rowStart, int rowSize) {
+    auto followMoved = [&](const unsigned char *pg, int rowStart, int rowSize, quint32 pageNumber) {
         constexpr int kMaxHops = 8;   // a damaged file may loop
         for (int hop = 0; hop < kMaxHops; ++hop) {
             if (rowSize < 4)
-                return;
+                rowDamaged(pageNumber);
             const quint32 target = le32(pg + rowStart);
             const quint32 targetPage = target >> 8;
             const int targetRow = int(target & 0xFF);
             // Only a row on a data page of this same table.
             if (!ownDataPage(targetPage))
-                return;
+                rowDamaged(pageNumber);
             pg = d->page(targetPage);
             if (!d->findRow(pg, targetRow, rowStart, rowSize))
-                return;
+                rowDamaged(pageNumber);
             if (!(le16(pg + rowCountOffset + 2 + 2 * targetRow) & 0x4000)) {
                 decodeRow(rowStart, rowSize, targetPage);
                 return;
             }
         }
+        rowDamaged(pageNumber);
     };
 
     for (std::size_t at = 0; at < pages.size(); ++at) {
@@ -650,9 +793,9 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                 continue;
             int rowStart = 0, rowSize = 0;
             if (!d->findRow(pg, r, rowStart, rowSize))
-                continue;
+                rowDamaged(pageNumber);
             if (slot & 0x4000)
-                followMoved(pg, rowStart, rowSize);
+                followMoved(pg, rowStart, rowSize, pageNumber);
             else
                 decodeRow(rowStart, rowSize, pageNumber);
         }

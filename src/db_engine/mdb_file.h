@@ -10,7 +10,8 @@
 //
 // A damaged file must never crash the reader: what libmdb does not check
 // before it follows a pointer is checked here first, and every value is
-// read only inside its row.
+// read only inside its row. Nor may damage pass unseen: a live row or a
+// value that cannot be read fails the read of its table.
 #pragma once
 
 #include "result_table.h"
@@ -56,7 +57,8 @@ public:
 
     // Reads every live row of a user table. `columns` is called once, then
     // `row` once per row with one value per column. Throws Error when the
-    // table definition is unreadable.
+    // table definition or one of its live rows cannot be read (the message
+    // names the table and the row's page).
     void readTable(const QString &name,
                    const std::function<void(const std::vector<StoredColumn> &)> &columns,
                    const std::function<void(std::vector<StoredValue> &)> &row);

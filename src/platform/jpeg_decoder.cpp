@@ -12,6 +12,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <functional>
 
 #include <jpeglib.h>
 
@@ -50,16 +51,25 @@ unsigned scaleDenominator(unsigned width, unsigned height, int wantWidth, int wa
     return 1;
 }
 
-// Creates the decompressor, reads the header and starts decompression at the
-// scale that covers the view. Returns 0, or libjpeg's message number when it
-// failed.
-int start(Session *s, const unsigned char *data, unsigned long size, int viewWidth, int viewHeight)
+// Creates the decompressor and reads the header. Returns 0, or libjpeg's
+// message number when it failed.
+int readHeader(Session *s, const unsigned char *data, unsigned long size)
 {
     if (setjmp(s->error.jump))
         return s->error.pub.msg_code;
     jpeg_create_decompress(&s->info);
     jpeg_mem_src(&s->info, data, size);
     jpeg_read_header(&s->info, TRUE);
+    return 0;
+}
+
+// Chooses the scale that covers the view and the output colours, and works
+// out the output size, which stays set also when starting fails. Returns 0,
+// or libjpeg's message number when it failed.
+int chooseOutput(Session *s, int viewWidth, int viewHeight)
+{
+    if (setjmp(s->error.jump))
+        return s->error.pub.msg_code;
     const bool cmyk = s->info.jpeg_color_space == JCS_CMYK || s->info.jpeg_color_space == JCS_YCCK;
     s->info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
     // The size the picture is drawn at in the view, proportions kept.
@@ -73,18 +83,28 @@ int start(Session *s, const unsigned char *data, unsigned long size, int viewWid
     }
     s->info.scale_num = 1;
     s->info.scale_denom = scaleDenominator(s->info.image_width, s->info.image_height, wantWidth, wantHeight);
-    jpeg_start_decompress(&s->info);
+    jpeg_calc_output_dimensions(&s->info);
     return 0;
 }
 
-// Decodes rows into `pixels` until the end or an error; returns the number
-// of rows written.
-JDIMENSION readRows(Session *s, unsigned char *pixels, qsizetype bytesPerLine)
+// Starts decompression (a progressive body is read whole here). Returns
+// false when the body failed already.
+bool start(Session *s)
+{
+    if (setjmp(s->error.jump))
+        return false;
+    jpeg_start_decompress(&s->info);
+    return true;
+}
+
+// Decodes rows into `pixels` until the end, an error or `cancelled`;
+// returns the number of rows written.
+JDIMENSION readRows(Session *s, unsigned char *pixels, qsizetype bytesPerLine, const std::function<bool()> &cancelled)
 {
     volatile JDIMENSION done = 0;
     if (setjmp(s->error.jump))
         return done;
-    while (s->info.output_scanline < s->info.output_height) {
+    while (s->info.output_scanline < s->info.output_height && !(cancelled && cancelled())) {
         JSAMPROW row = pixels + qsizetype(s->info.output_scanline) * bytesPerLine;
         if (jpeg_read_scanlines(&s->info, &row, 1) != 1)
             break;
@@ -109,36 +129,69 @@ void cmykToRgb(QImage &image, bool inverted)
     }
 }
 
+PictureError jpegError(int code) { return PictureError(QStringLiteral("JPEG error #%1").arg(code)); }
+
+// Destroying is safe once the session is zeroed, also when creating failed.
 struct SessionGuard {
     Session &s;
     ~SessionGuard() { jpeg_destroy_decompress(&s.info); }
 };
 
-} // namespace
-
-QImage jpeg(const QByteArray &bytes, const QSize &deviceSize)
+// Reads the header; throws "JPEG error #N" when it cannot be read.
+void open(Session &s, const QByteArray &bytes)
 {
-    Session s{};
     s.info.err = jpeg_std_error(&s.error.pub);
     s.error.pub.error_exit = jumpBack;
     s.error.pub.output_message = ignoreMessage;
-    // Destroying is safe from here on, also when creating failed.
-    SessionGuard guard{s};
+    if (const int failure = readHeader(&s, reinterpret_cast<const unsigned char *>(bytes.constData()),
+                                       static_cast<unsigned long>(bytes.size())))
+        throw jpegError(failure);
+}
 
-    const int failure = start(&s, reinterpret_cast<const unsigned char *>(bytes.constData()),
-                              static_cast<unsigned long>(bytes.size()), deviceSize.width(), deviceSize.height());
-    if (failure)
-        throw PictureError(QStringLiteral("JPEG error #%1").arg(failure));
-
+// An uninitialised image of the output size; throws when there is no
+// memory for it.
+QImage outputImage(const Session &s)
+{
     QImage image(int(s.info.output_width), int(s.info.output_height), QImage::Format_RGB32);
     if (image.isNull())
         throw PictureError(QStringLiteral("Not enough memory for a %1 x %2 picture")
                                .arg(s.info.output_width).arg(s.info.output_height));
-    // Rows a damaged body never reaches stay a neutral grey.
+    return image;
+}
+
+} // namespace
+
+void jpegHeader(const QByteArray &bytes, const QSize &deviceSize)
+{
+    Session s{};
+    SessionGuard guard{s};
+    open(s, bytes);
+    if (const int failure = chooseOutput(&s, deviceSize.width(), deviceSize.height()))
+        throw jpegError(failure);
+    // The one failure left for the body: found here too, while it can still
+    // be reported with the header's. A picture that size is not kept.
+    outputImage(s);
+}
+
+QImage jpeg(const QByteArray &bytes, const QSize &deviceSize, const std::function<bool()> &cancelled)
+{
+    Session s{};
+    SessionGuard guard{s};
+    open(s, bytes);
+    if (const int failure = chooseOutput(&s, deviceSize.width(), deviceSize.height()))
+        throw jpegError(failure);
+
+    QImage image = outputImage(s);
+    // Rows a damaged body never reaches stay a neutral grey; a body that
+    // fails before its first row (possible only in a progressive file, read
+    // whole when starting) leaves all of them grey, as damage found in a
+    // baseline body would.
     image.fill(QColor(128, 128, 128));
-    readRows(&s, image.bits(), image.bytesPerLine());
-    if (s.info.out_color_space == JCS_CMYK)
-        cmykToRgb(image, s.info.saw_Adobe_marker);
+    if (start(&s)) {
+        readRows(&s, image.bits(), image.bytesPerLine(), cancelled);
+        if (s.info.out_color_space == JCS_CMYK)
+            cmykToRgb(image, s.info.saw_Adobe_marker);
+    }
     return reduced(image, deviceSize);
 }
 

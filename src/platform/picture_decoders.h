@@ -6,9 +6,15 @@
 #include <QImage>
 #include <QSize>
 
+#include <functional>
+
 namespace platform::decoders {
 
-QImage jpeg(const QByteArray &bytes, const QSize &deviceSize);
+// The JPEG decoder reads the body until `cancelled` says so (if given);
+// jpegHeader() reads only as far as the body and throws what jpeg() would
+// throw before it.
+QImage jpeg(const QByteArray &bytes, const QSize &deviceSize, const std::function<bool()> &cancelled);
+void jpegHeader(const QByteArray &bytes, const QSize &deviceSize);
 QImage bitmap(const QByteArray &bytes, const QSize &deviceSize);
 QImage icon(const QByteArray &bytes, const QSize &deviceSize);
 QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize);

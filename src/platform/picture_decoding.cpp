@@ -26,12 +26,23 @@ void checkPictureExtension(const QString &extension)
     throw PictureError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
 }
 
-QImage decodePicture(const QByteArray &bytes, const QString &extension, const QSize &deviceSize)
+bool isJpeg(const QString &extension)
+{
+    return extension.compare(u"jpg", Qt::CaseInsensitive) == 0 || extension.compare(u"jpeg", Qt::CaseInsensitive) == 0;
+}
+
+void checkJpegHeader(const QByteArray &bytes, const QSize &deviceSize)
+{
+    decoders::jpegHeader(bytes, deviceSize);
+}
+
+QImage decodePicture(const QByteArray &bytes, const QString &extension, const QSize &deviceSize,
+                     const std::function<bool()> &cancelled)
 {
     checkPictureExtension(extension);
+    if (isJpeg(extension))
+        return decoders::jpeg(bytes, deviceSize, cancelled);
     const QString ext = extension.toLower();
-    if (ext == u"jpg" || ext == u"jpeg")
-        return decoders::jpeg(bytes, deviceSize);
     if (ext == u"bmp")
         return decoders::bitmap(bytes, deviceSize);
     if (ext == u"ico")

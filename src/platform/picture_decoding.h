@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <stdexcept>
 
 namespace platform {
@@ -24,8 +25,20 @@ public:
 // Throws PictureError: "Unknown picture file extension (.%s)" for any other
 // extension, "JPEG error #%d" with libjpeg's message number when a JPEG's
 // header cannot be read, and a plain description for the other formats.
-// A JPEG whose body is cut short or damaged gives what could be decoded.
-QImage decodePicture(const QByteArray &bytes, const QString &extension, const QSize &deviceSize);
+// A JPEG whose body is cut short or damaged gives what could be decoded,
+// the rest grey. Safe on any thread. Once `cancelled` (if given) answers
+// true the result is unfinished and meant to be dropped.
+QImage decodePicture(const QByteArray &bytes, const QString &extension, const QSize &deviceSize,
+                     const std::function<bool()> &cancelled = {});
+
+// Whether decodePicture() takes `extension` for a JPEG.
+bool isJpeg(const QString &extension);
+
+// Reads a JPEG up to its body and throws the PictureError decodePicture()
+// would throw for it, also for a picture too large to be held; decoding the
+// same bytes at the same size then fails only if memory runs out meanwhile.
+// The header is what decides whether a picture shows; the body is the cost.
+void checkJpegHeader(const QByteArray &bytes, const QSize &deviceSize);
 
 // Throws the unknown-extension PictureError unless decodePicture() takes
 // `extension`.

@@ -7,6 +7,7 @@
 #include "private_profile.h"
 
 #include "atomic_file.h"
+#include "eight_bit_text.h"
 #include "text_encoding.h"
 
 #include <QFile>
@@ -46,9 +47,15 @@ QStringView trimmed(QStringView s)
     return s.sliced(b, e - b);
 }
 
+const core::CodePage &windows1251()
+{
+    static const core::CodePage codePage(1251);
+    return codePage;
+}
+
 QString decode(QByteArrayView bytes, Encoding encoding)
 {
-    return encoding == Encoding::Utf8 ? QString::fromUtf8(bytes) : decodeWindows1251(bytes);
+    return encoding == Encoding::Utf8 ? QString::fromUtf8(bytes) : windows1251().decode(bytes);
 }
 
 // Reads the whole file. A missing file or a folder reads as absent, as the
@@ -68,7 +75,7 @@ ProfileFile load(const QString &file)
         throw ProfileError(f.errorString().toStdString());
     // Read in chunks: files under /proc report size 0 yet have content.
     for (;;) {
-        const QByteArray chunk = f.read(1024 * 1024);
+        const QByteArray chunk = f.read(64 * 1024);
         if (f.error() != QFileDevice::NoError)
             throw ProfileError(f.errorString().toStdString());
         if (chunk.isEmpty())
@@ -267,10 +274,10 @@ void writeProfileString(const QString &file, const QString &section, const QStri
 
     QByteArray keyLine, header;
     if (pf.encoding == Encoding::Windows1251
-        && !(encodeWindows1251(keyLineText, keyLine) && encodeWindows1251(headerText, header))) {
+        && !(windows1251().encode(keyLineText, keyLine) && windows1251().encode(headerText, header))) {
         // The value has characters Windows-1251 lacks: the file moves to
         // UTF-8 as a whole, its other text unchanged.
-        pf.bytes = decodeWindows1251(pf.bytes).toUtf8();
+        pf.bytes = windows1251().decode(pf.bytes).toUtf8();
         pf.encoding = Encoding::Utf8;
     }
     if (pf.encoding == Encoding::Utf8) {

@@ -2,9 +2,60 @@
 
 #include <QPainter>
 
-ImageView::ImageView(QWidget *parent) : QWidget(parent) {}
+// The watcher takes the worker's answer on this view's thread, and goes with
+// the view: an answer that comes later has nowhere to go.
+ImageView::ImageView(QWidget *parent) : QWidget(parent)
+{
+    connect(&m_watcher, &QFutureWatcherBase::finished, this, &ImageView::takePicture);
+}
+
+ImageView::~ImageView()
+{
+    dropPending();
+}
 
 void ImageView::setPicture(const QImage &image)
+{
+    dropPending();
+    display(image);
+}
+
+void ImageView::setPictureLater(QFuture<QImage> future)
+{
+    dropPending();
+    // From here on the replaced future's signals no longer come.
+    m_watcher.setFuture(future);
+    m_pending = true;
+}
+
+void ImageView::waitForPicture()
+{
+    if (!m_pending)
+        return;
+    m_watcher.waitForFinished();
+    takePicture();
+}
+
+// Also called for a future already taken or dropped, whose finished signal
+// was on its way: only a pending, finished request shows.
+void ImageView::takePicture()
+{
+    const QFuture<QImage> future = m_watcher.future();
+    if (!m_pending || !future.isFinished())
+        return;
+    m_pending = false;
+    if (!future.isCanceled() && future.resultCount() > 0)
+        display(future.result());
+}
+
+void ImageView::dropPending()
+{
+    if (m_pending)
+        m_watcher.cancel();
+    m_pending = false;
+}
+
+void ImageView::display(const QImage &image)
 {
     m_image = image;
     m_scaled = QImage();

@@ -535,23 +535,23 @@ void tst_DataModule::displayTexts_data()
     const QDate taken(2020, 5, 17);
     QTest::newRow("date at midnight") << debt("Date", Date::fromCivil(2020, 5, 17)) << u"dtset_DolgiDate"_s
                                       << locale.toString(taken, QLocale::ShortFormat)
-                                      << QVariant(QDateTime(taken, QTime(0, 0)));
+                                      << QVariant(QDateTime(taken, QTime(0, 0), Qt::UTC));
     QTest::newRow("date with time") << debt("Date", Date::fromCivil(2020, 5, 17, 14, 5, 9)) << u"dtset_DolgiDate"_s
                                     << locale.toString(taken, QLocale::ShortFormat) + u' '
                                            + locale.toString(QTime(14, 5, 9), timeFormat)
-                                    << QVariant(QDateTime(taken, QTime(14, 5, 9)));
+                                    << QVariant(QDateTime(taken, QTime(14, 5, 9), Qt::UTC));
     const QDate old(1899, 12, 29);
     QTest::newRow("date before 1900 with time") << debt("Date", Date::fromCivil(1899, 12, 29, 6, 0, 0))
                                                 << u"dtset_DolgiDate"_s
                                                 << locale.toString(old, QLocale::ShortFormat) + u' '
                                                        + locale.toString(QTime(6, 0), timeFormat)
-                                                << QVariant(QDateTime(old, QTime(6, 0)));
+                                                << QVariant(QDateTime(old, QTime(6, 0), Qt::UTC));
     const QDate older(1850, 3, 1);
     QTest::newRow("date long before 1900") << debt("Date", Date::fromCivil(1850, 3, 1, 23, 59, 59))
                                            << u"dtset_DolgiDate"_s
                                            << locale.toString(older, QLocale::ShortFormat) + u' '
                                                   + locale.toString(QTime(23, 59, 59), timeFormat)
-                                           << QVariant(QDateTime(older, QTime(23, 59, 59)));
+                                           << QVariant(QDateTime(older, QTime(23, 59, 59), Qt::UTC));
     QTest::newRow("null date") << debt("Date", jetdb::Null{}) << u"dtset_DolgiDate"_s << QString() << QVariant();
     QTest::newRow("boolean true") << debt("Instr_is_BU", true) << u"dtset_DolgiInstr_is_BU"_s << u"True"_s
                                   << QVariant(true);

@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -225,6 +226,7 @@ private slots:
 
     void pictureFollowsRecord_data();
     void pictureFollowsRecord();
+    void fastMovesEndOnLastPicture();
     void stockColours_data();
     void stockColours();
     void debtsPanel_data();
@@ -677,10 +679,12 @@ void tst_MainWindow::uncaughtErrorsReported()
 
 namespace {
 
-// What a view shows: "hidden", "empty", or the colour name of the picture's
-// centre (pictures here are of one colour each; JPEG is near enough).
-QString shown(const ImageView *view)
+// What a view shows once the picture asked for has arrived: "hidden",
+// "empty", or the colour name of the picture's centre (pictures here are of
+// one colour each; JPEG is near enough).
+QString shown(ImageView *view)
 {
+    view->waitForPicture();
     if (view->isHidden())
         return u"hidden"_s;
     if (!view->hasPicture())
@@ -800,6 +804,28 @@ void tst_MainWindow::pictureFollowsRecord()
     QCOMPARE(seen, expected);
     QCOMPARE(m_boxes->texts(), reports);
     QVERIFY(DM->dtset_Dolgi->active());
+}
+
+// Moves in quick succession, the JPEGs they ask for still decoding when the
+// last record's bitmap is shown: whatever the older requests give later,
+// the view ends on the last record's picture.
+void tst_MainWindow::fastMovesEndOnLastPicture()
+{
+    const QStringList names{u"a.jpg"_s, u"c.jpg"_s, u"b.bmp"_s};
+    writePicture(u"Images/Instrument/a.jpg"_s, u"jpg"_s, Qt::red);
+    writePicture(u"Images/Instrument/b.bmp"_s, u"bmp"_s, Qt::green);
+    writePicture(u"Images/Instrument/c.jpg"_s, u"jpg"_s, Qt::blue);
+    StockFile stock;
+    stock.addSample();
+    for (int i = 0; i < names.size(); ++i)
+        stock.add("Sverla", {{"ID", std::int64_t(10 + i)}, {"Diam_Sverla", 1.0 + i}, {"ID_Firma", std::int64_t(1)},
+                             {"Pikcher", names[i].toStdString()}});
+    startOn(stock);
+    for (int row = 0; row < names.size(); ++row)
+        DM->dtset_Sverla->setCurrentRow(row);
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    QCOMPARE(shown(frm_Main->im_PicSv), u"green"_s);
 }
 
 void tst_MainWindow::stockColours_data()

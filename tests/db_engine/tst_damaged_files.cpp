@@ -9,7 +9,11 @@
 #include <QDir>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
+
+#include <cstring>
+#include <functional>
 
 namespace {
 
@@ -26,7 +30,7 @@ const QStringList kQueries = {
 enum class Outcome { Opens, FailsAtConnect, FailsAtQuery };
 
 // Connects and runs every query; returns the first error's text, if any.
-QString openAndQuery(const QString &path, Outcome *outcome = nullptr)
+QString openAndQuery(const QString &path, Outcome *outcome = nullptr, const QStringList &queries = kQueries)
 {
     db::Connection connection;
     connection.setConnectionString(testdb::connectionStringFor(path));
@@ -40,7 +44,7 @@ QString openAndQuery(const QString &path, Outcome *outcome = nullptr)
     try {
         // Every value is read, memos included: they are fetched from the
         // file only now.
-        for (const QString &sql : kQueries) {
+        for (const QString &sql : queries) {
             const db::ResultTable r = connection.execute(sql);
             for (int row = 0; row < r.rowCount(); ++row)
                 for (int column = 0; column < int(r.columns.size()); ++column)
@@ -77,6 +81,8 @@ private slots:
     void badConnectionStrings();
     void randomDamage();
     void longValueChainLoops();
+    void damagedRowsRefused_data();
+    void damagedRowsRefused();
     void fileUntouched();
     void writingStatementsRefused_data();
     void writingStatementsRefused();
@@ -141,6 +147,19 @@ void tst_DamagedFiles::badFiles_data()
     QTest::newRow("a table missing") << testdb::readAll(lackingPath) << atQuery
                                      << QStringLiteral("The Microsoft Jet database engine cannot find the input table or query "
                                                        "'Firma'.  Make sure it exists and that its name is spelled correctly.");
+    // Jet 3 text is 8-bit in the code page at 0x3C of the header's RC4-masked block.
+    jetdb::Database jet3(jetdb::Format::Jet3, 1251);
+    jet3.addTable("Sverla", {{"ID", jetdb::Type::Long}});
+    const QString jet3Path = m_dir.filePath(QStringLiteral("jet3.mdb"));
+    testdb::write(jet3, jet3Path);
+    QByteArray unknownCodePage = testdb::readAll(jet3Path);
+    const quint16 mask = 0x427B;
+    QCOMPARE(quint16((quint8(unknownCodePage[0x3C]) | quint8(unknownCodePage[0x3D]) << 8) ^ mask), quint16(1251));
+    unknownCodePage[0x3C] = char((9999 ^ mask) & 0xFF);
+    unknownCodePage[0x3D] = char((9999 ^ mask) >> 8);
+    QTest::newRow("Jet 3 file in an unknown code page")
+        << unknownCodePage << atConnect
+        << QStringLiteral("The database '%1' keeps its text in code page 9999, which cannot be read on this system.");
     QByteArray lastHalf = valid;
     const int pages = int(valid.size() / page);
     for (int p = pages / 2; p < pages; ++p)
@@ -283,6 +302,121 @@ void tst_DamagedFiles::longValueChainLoops()
     QCOMPARE(r.rowCount(), 1);
     QCOMPARE(r.value(0, 0), QVariant(7));
     QVERIFY(r.value(0, 1).isNull());
+}
+
+// A row or value that cannot be read fails the query that reads its table,
+// naming the table and the page, instead of leaving out the row or showing
+// the value as NULL. Each row of the table below spoils one part of a small
+// file: a table "Stock" of one row (ID 7, a memo held inline, a decimal).
+namespace {
+
+struct StockFile {
+    QByteArray bytes;
+    int definitionPage = -1;
+    int dataPage = -1;
+};
+
+// Where `pattern` is in the one data page of "Stock" (-1 if not there).
+qsizetype onDataPage(const StockFile &f, const QByteArray &pattern)
+{
+    const qsizetype at = f.bytes.indexOf(pattern, qsizetype(f.dataPage) * 4096);
+    return at >= 0 && at < qsizetype(f.dataPage + 1) * 4096 ? at : -1;
+}
+
+QByteArray decimalBytes(quint32 high, quint32 low)   // sign, then four words
+{
+    QByteArray b(17, '\0');
+    qToLittleEndian(high, b.data() + 9);
+    qToLittleEndian(low, b.data() + 13);
+    return b;
+}
+
+using Damage = std::function<void(StockFile &)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(Damage)
+
+void tst_DamagedFiles::damagedRowsRefused_data()
+{
+    QTest::addColumn<Damage>("damage");
+    QTest::addColumn<QString>("why");   // %1: the data page, as the message names it
+    const QString row = QStringLiteral("a row of table 'Stock' on page %1 cannot be read");
+    // The memo's 12-byte head: length 10 (FF FE and 8 characters) flagged
+    // inline, then no page and row.
+    const QByteArray inlineHead = QByteArray("\x0A\0\0\x80", 4) + QByteArray(8, '\0') + "\xFF\xFE";
+    QTest::newRow("memo head both inline and in one row") << Damage([=](StockFile &f) {
+        f.bytes[onDataPage(f, inlineHead) + 3] = char(0xC0);
+    }) << row;
+    QTest::newRow("memo longer than its field") << Damage([=](StockFile &f) {
+        f.bytes[onDataPage(f, inlineHead)] = char(0x0B);
+    }) << row;
+    QTest::newRow("memo in a row of a page that is no data page") << Damage([=](StockFile &f) {
+        const qsizetype at = onDataPage(f, inlineHead);
+        f.bytes[at + 3] = char(0x40);
+        qToLittleEndian<quint32>(quint32(f.definitionPage) << 8, f.bytes.data() + at + 4);
+    }) << row;
+    QTest::newRow("decimal beyond 28 digits") << Damage([=](StockFile &f) {
+        // 1234 (12.34) becomes 10^28 = 0x204FCE5E 3E250261 10000000.
+        const qsizetype at = onDataPage(f, decimalBytes(0, 1234));
+        f.bytes.replace(at, 17, QByteArray(1, '\0') + QByteArray("\0\0\0\0\x5E\xCE\x4F\x20\x61\x02\x25\x3E\0\0\0\x10", 16));
+    }) << row;
+    QTest::newRow("row cut to its column count") << Damage([=](StockFile &f) {
+        qToLittleEndian<quint16>(4096 - 2, f.bytes.data() + qsizetype(f.dataPage) * 4096 + 14);
+    }) << row;
+    QTest::newRow("row slot past the page") << Damage([=](StockFile &f) {
+        qToLittleEndian<quint16>(5000, f.bytes.data() + qsizetype(f.dataPage) * 4096 + 14);
+    }) << row;
+    // The decimal column's entry: precision at 11, scale at 12.
+    auto decimalEntry = [](StockFile &f) {
+        for (qsizetype at = qsizetype(f.definitionPage) * 4096 + 63;; at += 25)
+            if (f.bytes[at] == 0x10)
+                return at;
+    };
+    QTest::newRow("decimal of precision 29") << Damage([=](StockFile &f) {
+        f.bytes[decimalEntry(f) + 11] = 29;
+    }) << "the decimal column 'Qty' of table 'Stock' has precision 29 and scale 2";
+    QTest::newRow("decimal of precision 0") << Damage([=](StockFile &f) {
+        f.bytes[decimalEntry(f) + 11] = 0;
+    }) << "the decimal column 'Qty' of table 'Stock' has precision 0 and scale 2";
+    QTest::newRow("decimal scale above its precision") << Damage([=](StockFile &f) {
+        f.bytes[decimalEntry(f) + 12] = 11;
+    }) << "the decimal column 'Qty' of table 'Stock' has precision 10 and scale 11";
+}
+
+void tst_DamagedFiles::damagedRowsRefused()
+{
+    QFETCH(Damage, damage);
+    QFETCH(QString, why);
+    jetdb::Database database;
+    jetdb::Column qty{"Qty", jetdb::Type::Numeric};
+    qty.precision = 10;
+    qty.scale = 2;
+    database.addTable("Stock", {{"ID", jetdb::Type::Long}, {"Prim", jetdb::Type::Memo}, qty})
+        .addRow({std::int64_t(7), std::string("ABCDEFGH"), jetdb::Decimal{"12.34"}});
+    const QString path = testdb::write(database, m_dir.filePath(QStringLiteral("rows.mdb")));
+    StockFile file{testdb::readAll(path)};
+    for (int p = 3; p < file.bytes.size() / 4096; ++p) {
+        const char *at = file.bytes.constData() + qsizetype(p) * 4096;
+        if (at[0] == 2)
+            file.definitionPage = p;
+        else if (at[0] == 1 && qFromLittleEndian<quint32>(at + 4) > 2 && std::memcmp(at + 4, "LVAL", 4) != 0)
+            file.dataPage = p;
+    }
+    QVERIFY(file.definitionPage > 0 && file.dataPage > 0);
+    db::Connection intact;
+    intact.setConnectionString(testdb::connectionStringFor(path));
+    intact.open();
+    const db::ResultTable r = intact.execute(QStringLiteral("SELECT ID, Prim, Qty FROM Stock"));
+    QCOMPARE(r.value(0, 2).toDouble(), 12.34);
+
+    damage(file);
+    testdb::writeAll(path, file.bytes);
+    Outcome outcome = Outcome::Opens;
+    const QString text = openAndQuery(path, &outcome, {QStringLiteral("SELECT ID, Prim, Qty FROM Stock")});
+    QCOMPARE(int(outcome), int(Outcome::FailsAtQuery));
+    QCOMPARE(text, QStringLiteral("The database '%1' is damaged and cannot be read (%2).")
+                       .arg(path, QString(why).replace(QLatin1String("%1"), QString::number(file.dataPage))));
 }
 
 // Opening, querying, sorting and closing leave the file's bytes and its

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <ctime>
 
 class tst_FieldText : public QObject {
     Q_OBJECT
@@ -15,6 +16,8 @@ private slots:
     void text();
     void widthsAndAlignment_data();
     void widthsAndAlignment();
+    void wallClockInAnyZone_data();
+    void wallClockInAnyZone();
 };
 
 void tst_FieldText::text_data()
@@ -24,7 +27,7 @@ void tst_FieldText::text_data()
     QTest::addColumn<QString>("expected");
     const int Float = int(db::FieldKind::Float), Integer = int(db::FieldKind::Integer);
     const int Date = int(db::FieldKind::DateTime), Bool = int(db::FieldKind::Boolean);
-    const auto days = [](QDate d, QTime t = {0, 0}) { return QVariant(db::accessDaysFromDateTime(QDateTime(d, t))); };
+    const auto days = [](QDate d, QTime t = {0, 0}) { return QVariant(db::accessDaysFromDateTime(QDateTime(d, t, Qt::UTC))); };
 
     QTest::newRow("float: no trailing zeros") << Float << QVariant(12.50) << "12,5";
     QTest::newRow("float: whole") << Float << QVariant(3.0) << "3";
@@ -91,6 +94,39 @@ void tst_FieldText::widthsAndAlignment()
     QCOMPARE(field.displayWidth(), expectedWidth);
     QCOMPARE(bool(field.alignment() & Qt::AlignRight), right);
     QCOMPARE(field.displayLabel(), QStringLiteral("F"));   // no title: the column name
+}
+
+// Dates carry no time zone: a wall-clock time that the machine's zone skips
+// when daylight saving starts still shows as stored.
+void tst_FieldText::wallClockInAnyZone_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QTime>("time");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Moscow 1984, midnight") << QByteArray("Europe/Moscow") << QDate(1984, 4, 1) << QTime(0, 0) << "01.04.1984";
+    QTest::newRow("Moscow 1984, 00:30") << QByteArray("Europe/Moscow") << QDate(1984, 4, 1) << QTime(0, 30) << "01.04.1984 00:30:00";
+    QTest::newRow("Berlin 2020, 02:00") << QByteArray("Europe/Berlin") << QDate(2020, 3, 29) << QTime(2, 0) << "29.03.2020 02:00:00";
+    QTest::newRow("Berlin 2020, 02:30") << QByteArray("Europe/Berlin") << QDate(2020, 3, 29) << QTime(2, 30) << "29.03.2020 02:30:00";
+    QTest::newRow("New York 2021, 02:30") << QByteArray("America/New_York") << QDate(2021, 3, 14) << QTime(2, 30) << "14.03.2021 02:30:00";
+    QTest::newRow("New York 2021, 02:59:59") << QByteArray("America/New_York") << QDate(2021, 3, 14) << QTime(2, 59, 59) << "14.03.2021 02:59:59";
+}
+
+void tst_FieldText::wallClockInAnyZone()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QDate, date);
+    QFETCH(QTime, time);
+    QFETCH(QString, expected);
+    const QByteArray previous = qgetenv("TZ");
+    qputenv("TZ", zone);
+    tzset();
+    const double days = QDate(1899, 12, 30).daysTo(date) + time.msecsSinceStartOfDay() / 86400000.0;
+    const db::Field field(nullptr, 0, {QStringLiteral("Date"), db::FieldKind::DateTime});
+    const QString text = field.displayTextOf(days);
+    qputenv("TZ", previous);
+    tzset();
+    QCOMPARE(text, expected);
 }
 
 QTEST_GUILESS_MAIN(tst_FieldText)

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -47,6 +48,10 @@ private slots:
     void columnKinds_data();
     void columnKinds();
     void deletedAndMovedRows();
+    void codePages_data();
+    void codePages();
+    void decimals_data();
+    void decimals();
 
 private:
     QTemporaryDir m_dir;
@@ -139,9 +144,9 @@ void tst_ValueReading::values()
     }
     // A date before 1899-12-30 keeps its time of day.
     QCOMPARE(db::dateTimeFromAccessDays(r.value(0, 8).toDouble()),
-             QDateTime(QDate(1899, 12, 29), QTime(6, 0)));
+             QDateTime(QDate(1899, 12, 29), QTime(6, 0), Qt::UTC));
     QCOMPARE(db::dateTimeFromAccessDays(r.value(1, 8).toDouble()),
-             QDateTime(QDate(1850, 3, 1), QTime(13, 45, 30)));
+             QDateTime(QDate(1850, 3, 1), QTime(13, 45, 30), Qt::UTC));
 }
 
 void tst_ValueReading::columnKinds_data()
@@ -215,6 +220,78 @@ void tst_ValueReading::deletedAndMovedRows()
         ids << r.value(row, 0).toInt();
     QCOMPARE(ids, (QList<int>{1, 5, 4, 6}));
     QCOMPARE(r.value(1, 1).toString(), QStringLiteral("строка 5"));
+}
+
+// Jet 3 text is read in the code page the file's header names.
+void tst_ValueReading::codePages_data()
+{
+    QTest::addColumn<int>("codePage");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("1250 Central European") << 1250 << QStringLiteral("Název") << QStringLiteral("Łódź, Brno: žluťoučký kůň");
+    QTest::newRow("1251 Cyrillic") << 1251 << QStringLiteral("Название") << QStringLiteral("Сверло ф10 №5, «Ёж» ўЎ");
+    QTest::newRow("1252 Western") << 1252 << QStringLiteral("Größe") << QStringLiteral("Fräser Ø 10 € – Stahl");
+    QTest::newRow("1253 Greek") << 1253 << QStringLiteral("Όνομα") << QStringLiteral("Τρυπάνι Αθήνα");
+    QTest::newRow("1257 Baltic") << 1257 << QStringLiteral("Pavadinimas_ž") << QStringLiteral("Grąžtas Rīga Šiauliai");
+}
+
+void tst_ValueReading::codePages()
+{
+    QFETCH(int, codePage);
+    QFETCH(QString, column);
+    QFETCH(QString, text);
+    jetdb::Database db(jetdb::Format::Jet3, codePage);
+    db.addTable("T", {{column.toStdString(), Type::Text, 100}, {"Notes", Type::Memo}})
+        .addRow({text.toStdString(), text.repeated(40).toStdString()});
+    const QString path = testdb::write(db, m_dir.filePath(QStringLiteral("cp%1.mdb").arg(codePage)));
+    db::Connection connection;
+    connection.setConnectionString(testdb::connectionStringFor(path));
+    connection.open();
+    const db::ResultTable r = connection.execute(QStringLiteral("SELECT [%1], Notes FROM T").arg(column));
+    QCOMPARE(r.rowCount(), 1);
+    QCOMPARE(r.columns[0].name, column);
+    QCOMPARE(r.value(0, 0).toString(), text);
+    QCOMPARE(r.value(0, 1).toString(), text.repeated(40));
+}
+
+// A decimal is its stored integer divided by 10^scale, rounded once to the
+// nearest double: the C library's correctly rounded strtod of the same digits.
+void tst_ValueReading::decimals_data()
+{
+    QTest::addColumn<int>("precision");
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<QString>("digits");
+    QTest::newRow("12.34 in (10,2)") << 10 << 2 << "12.34";
+    QTest::newRow("-1 in (18,0)") << 18 << 0 << "-1";
+    QTest::newRow("largest of 28 digits") << 28 << 0 << "9999999999999999999999999999";
+    QTest::newRow("smallest negative of 28 digits") << 28 << 0 << "-9999999999999999999999999999";
+    QTest::newRow("28 digits after the point") << 28 << 28 << "0.0000000000000000000000000001";
+    QTest::newRow("one rounding, not two") << 28 << 28 << "0.1258036382393023372269297224";
+    QTest::newRow("one rounding, large") << 28 << 7 << "587575596824034574336.4882173";
+    QTest::newRow("halfway between two doubles") << 28 << 0 << "9007199254740993";
+    QTest::newRow("zero") << 5 << 3 << "0";
+}
+
+void tst_ValueReading::decimals()
+{
+    QFETCH(int, precision);
+    QFETCH(int, scale);
+    QFETCH(QString, digits);
+    jetdb::Database db;
+    jetdb::Column amount{"Amount", Type::Numeric};
+    amount.precision = precision;
+    amount.scale = scale;
+    db.addTable("T", {{"ID", Type::Long}, amount}).addRow({std::int64_t(1), jetdb::Decimal{digits.toStdString()}});
+    const QString path = testdb::write(db, m_dir.filePath(QStringLiteral("decimal.mdb")));
+    db::Connection connection;
+    connection.setConnectionString(testdb::connectionStringFor(path));
+    connection.open();
+    const db::ResultTable r = connection.execute(QStringLiteral("SELECT Amount FROM T"));
+    QCOMPARE(r.columns[0].kind, db::ColumnKind::Numeric);
+    const double value = r.value(0, 0).toDouble();
+    const double expected = std::strtod(digits.toLatin1().constData(), nullptr);
+    QVERIFY2(std::memcmp(&value, &expected, sizeof value) == 0,
+             qPrintable(QStringLiteral("%1 read as %2").arg(digits).arg(value, 0, 'g', 17)));
 }
 
 QTEST_GUILESS_MAIN(tst_ValueReading)

@@ -198,6 +198,8 @@ void tst_JetDb::schema_data()
     QTest::newRow("text 150") << Column{"A", Type::Text, 150} << "Text (150)";
     QTest::newRow("text 255") << Column{"A", Type::Text, 255} << "Text (255)";
     QTest::newRow("memo") << Column{"A", Type::Memo} << "Memo/Hyperlink (255)";
+    QTest::newRow("numeric 18,3") << Column{"A", Type::Numeric, 255, false, 18, 3} << "Numeric (18, 3)";
+    QTest::newRow("numeric 28,0") << Column{"A", Type::Numeric, 255, false, 28, 0} << "Numeric (28, 0)";
 }
 
 void tst_JetDb::schema()

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 int main(int argc, char **argv)
 {
@@ -28,6 +29,8 @@ int main(int argc, char **argv)
     createSingletons(config);
     frm_Main->resize(1197, 661);
     frm_Main->show();
+    // Photos decode on workers; their pictures arrive as events.
+    QThreadPool::globalInstance()->waitForDone();
     app.processEvents();
     qInfo("font: %s %dpx; boxes: %d", qPrintable(QFontInfo(frm_Main->font()).family()),
           QFontInfo(frm_Main->font()).pixelSize(), int(boxes.shown.size()));

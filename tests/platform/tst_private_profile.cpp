@@ -107,6 +107,9 @@ void tst_PrivateProfile::read_data()
     QTest::newRow("windows-1251 file")
         << (QByteArray("; ") + cp1251("Настройки") + "\r\n[BD]\r\nPathToBD=" + cp1251("C:\\Склад\\база.mdb") + "\r\n")
         << QStringLiteral("C:\\Склад\\база.mdb");
+    QTest::newRow("windows-1251 file, undefined byte 0x98")
+        << (QByteArray("[BD]\r\nPathToBD=") + cp1251("C:\\Склад") + "\x98" + cp1251("\\база.mdb") + "\r\n")
+        << QStringLiteral("C:\\Склад\uFFFD\\база.mdb");
     QTest::newRow("utf-8 byte order mark")
         << QByteArray("\xEF\xBB\xBF[BD]\nPathToBD=/data/tools.mdb\n") << path;
     static const char withNul[] = "[X]\n\0\0\0\n[BD]\nPathToBD=/data/tools.mdb\n";

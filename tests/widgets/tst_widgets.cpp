@@ -9,6 +9,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPromise>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -21,6 +22,7 @@ private slots:
     void imageFits_data();
     void imageFits();
     void imageShowsOverBackground();
+    void imageLatestRequestWins();
     void statusBarPanels();
     void anchors_data();
     void anchors();
@@ -78,6 +80,43 @@ void tst_Widgets::imageShowsOverBackground()
     QCOMPARE(shot.pixelColor(12, 60), QColor(Qt::red));     // left of the square: background
     QCOMPARE(shot.pixelColor(62, 12), QColor(Qt::blue));    // 100 x 100 square from x 60
     QCOMPARE(shot.pixelColor(58, 12), QColor(Qt::red));
+}
+
+// Pictures asked for before they are decoded: an answer shows only while
+// its request is the latest, whatever order the answers come in, and a
+// picture set directly replaces any request.
+void tst_Widgets::imageLatestRequestWins()
+{
+    const auto plain = [](Qt::GlobalColor colour) {
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(colour);
+        return image;
+    };
+    const auto colour = [](const ImageView &v) { return v.picture().pixelColor(0, 0); };
+    ImageView v;
+    QPromise<QImage> red, green, blue;
+    for (QPromise<QImage> *p : {&red, &green, &blue})
+        p->start();
+
+    v.setPictureLater(red.future());
+    v.setPictureLater(green.future());
+    QVERIFY(v.picturePending());
+    QVERIFY(!v.hasPicture());
+    green.addResult(plain(Qt::green));
+    green.finish();
+    red.addResult(plain(Qt::red));
+    red.finish();
+    QTRY_VERIFY(!v.picturePending());
+    QCoreApplication::processEvents();
+    QCOMPARE(colour(v), QColor(Qt::green));
+
+    v.setPictureLater(blue.future());
+    v.setPicture(plain(Qt::yellow));
+    QVERIFY(!v.picturePending());
+    blue.addResult(plain(Qt::blue));
+    blue.finish();
+    QCoreApplication::processEvents();
+    QCOMPARE(colour(v), QColor(Qt::yellow));
 }
 
 void tst_Widgets::statusBarPanels()

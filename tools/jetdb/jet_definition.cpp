@@ -100,6 +100,10 @@ void writeTdef(const Geometry &g, pages::PageFile &file, const TableImage &t, co
             pages::put16(e + 9, std::uint32_t(c.colNum));
             if (textual)
                 pages::put16(e + 11, 0x0409);
+            if (c.code == cNumeric) {
+                e[11] = std::uint8_t(c.precision);
+                e[12] = std::uint8_t(c.scale);
+            }
             e[15] = flags;
             e[16] = textual ? 0x01 : 0x00;
             pages::put16(e + 21, std::uint32_t(c.fixed ? c.fixedOffset : 0));

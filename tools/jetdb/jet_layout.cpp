@@ -17,11 +17,39 @@ std::uint8_t codeOf(Type t)
     case Type::DateTime: return cDate;
     case Type::Text: return cText;
     case Type::Memo: return cMemo;
+    case Type::Numeric: return cNumeric;
     }
     return cLong;
 }
 
 } // namespace
+
+bool decimalParts(const std::string &text, int precision, int scale, bool &negative, DecimalMagnitude &magnitude)
+{
+    std::size_t i = 0;
+    negative = !text.empty() && text[0] == '-';
+    if (negative)
+        ++i;
+    magnitude = 0;
+    int whole = 0, fraction = 0;
+    bool point = false, digits = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && !point) {
+            point = true;
+            continue;
+        }
+        if (c < '0' || c > '9')
+            return false;
+        digits = true;
+        if (point ? ++fraction > scale : (whole > 0 || c != '0') && ++whole > precision - scale)
+            return false;
+        magnitude = magnitude * 10 + unsigned(c - '0');
+    }
+    for (; fraction < scale; ++fraction)
+        magnitude *= 10;
+    return digits;
+}
 
 int fixedSize(std::uint8_t code)
 {
@@ -34,6 +62,7 @@ int fixedSize(std::uint8_t code)
     case cFloat: return 4;
     case cDouble: return 8;
     case cDate: return 8;
+    case cNumeric: return 17;
     default: return 0;
     }
 }
@@ -70,6 +99,8 @@ TableImage imageOf(const Table &t, Format format)
         d.fixed = c.type != Type::Text && c.type != Type::Memo;
         d.size = c.type == Type::Text ? c.textLength * (format == Format::Jet4 ? 2 : 1) : fixedSize(d.code);
         d.autoNumber = c.autoNumber;
+        d.precision = c.precision;
+        d.scale = c.scale;
         img.cols.push_back(d);
     }
     return img;

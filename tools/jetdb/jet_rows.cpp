@@ -65,7 +65,7 @@ Bytes RowEncoder::encode(const Row &row)
             continue;
         mask[i / 8] |= std::uint8_t(1u << (i % 8));
         std::uint8_t *p = &out[std::size_t(countSize + c.fixedOffset)];
-        putFixed(p, c.code, v);
+        putFixed(p, c, v);
     }
 
     // Variable columns, in slot order.
@@ -116,8 +116,9 @@ Bytes RowEncoder::textBytes(const std::string &utf8, bool mayCompress) const
     return Bytes(narrow.begin(), narrow.end());
 }
 
-void RowEncoder::putFixed(std::uint8_t *p, std::uint8_t code, const Value &v)
+void RowEncoder::putFixed(std::uint8_t *p, const layout::ColDesc &c, const Value &v)
 {
+    const std::uint8_t code = c.code;
     auto asDouble = [&]() -> double {
         if (const auto *i = std::get_if<std::int64_t>(&v))
             return double(*i);
@@ -150,6 +151,16 @@ void RowEncoder::putFixed(std::uint8_t *p, std::uint8_t code, const Value &v)
     case layout::cDate: {
         const double d = std::get<Date>(v).days;
         std::memcpy(p, &d, 8);
+        break;
+    }
+    case layout::cNumeric: {
+        // Sign byte, then the magnitude as four 32-bit words, most significant first.
+        bool negative = false;
+        DecimalMagnitude magnitude = 0;
+        layout::decimalParts(std::get<Decimal>(v).text, c.precision, c.scale, negative, magnitude);
+        p[0] = negative ? 0x80 : 0x00;
+        for (int w = 0; w < 4; ++w)
+            pages::put32(p + 1 + 4 * w, std::uint32_t(magnitude >> (32 * (3 - w))));
         break;
     }
     default: throw Error("internal error: unsupported fixed column");

@@ -30,7 +30,7 @@ public:
 private:
     Bytes textBytes(const std::string &utf8, bool mayCompress) const;
 
-    static void putFixed(std::uint8_t *p, std::uint8_t code, const Value &v);
+    static void putFixed(std::uint8_t *p, const layout::ColDesc &c, const Value &v);
 
     // A long value: a 12-byte header in the row, the data inline or in LVAL rows.
     void appendLongValue(Bytes &out, std::size_t col, const std::string &utf8);

@@ -2,6 +2,7 @@
 // Writing the file is in jet_writer.cpp.
 #include "jetdb.h"
 
+#include "jet_layout.h"
 #include "jet_text.h"
 
 #include <cmath>
@@ -28,13 +29,14 @@ const char *typeName(Type t)
     case Type::DateTime: return "Date/Time";
     case Type::Text: return "Text";
     case Type::Memo: return "Memo";
+    case Type::Numeric: return "Numeric";
     }
     return "?";
 }
 
 const char *valueKind(const Value &v)
 {
-    static const char *const names[] = {"NULL", "bool", "integer", "double", "text", "date", "currency"};
+    static const char *const names[] = {"NULL", "bool", "integer", "double", "text", "date", "currency", "decimal"};
     return names[v.index()];
 }
 
@@ -98,6 +100,9 @@ Table::Table(std::string name, std::vector<Column> columns)
         if (c.type == Type::Text && (c.textLength < 1 || c.textLength > 255))
             throw Error(what + " \"" + c.name + "\": text size " + std::to_string(c.textLength)
                         + " is outside 1..255");
+        if (c.type == Type::Numeric && (c.precision < 1 || c.precision > 28 || c.scale < 0 || c.scale > c.precision))
+            throw Error(what + " \"" + c.name + "\": precision " + std::to_string(c.precision) + " and scale "
+                        + std::to_string(c.scale) + " are outside 1..28 and 0..precision");
         if (c.autoNumber) {
             if (c.type != Type::Long)
                 throw Error(what + " \"" + c.name + "\": only a Long column can be an AutoNumber");
@@ -176,6 +181,17 @@ void Table::checkValue(const Column &c, const Value &v) const
             wrongType();
         }
         break;
+    case Type::Numeric: {
+        const auto *d = std::get_if<Decimal>(&v);
+        if (!d)
+            wrongType();
+        bool negative = false;
+        layout::DecimalMagnitude magnitude = 0;
+        if (!layout::decimalParts(d->text, c.precision, c.scale, negative, magnitude))
+            fail("\"" + d->text + "\" is no decimal of precision " + std::to_string(c.precision) + " and scale "
+                 + std::to_string(c.scale));
+        break;
+    }
     case Type::Text:
     case Type::Memo: {
         const auto *s = std::get_if<std::string>(&v);
@@ -255,6 +271,10 @@ Table &Database::addTable(std::string name, std::vector<Column> columns)
         if (text::foldedUtf8(t->name()) == key)
             throw Error("table \"" + name + "\" is defined twice");
     auto table = std::make_unique<Table>(std::move(name), std::move(columns));
+    if (m_format == Format::Jet3)
+        for (const Column &c : table->columns())
+            if (c.type == Type::Numeric)
+                throw Error("column \"" + c.name + "\": Access 97 files have no Numeric columns");
     if (m_format == Format::Jet3) {
         table->m_narrowCodePage = m_codePage;
         std::string narrow;

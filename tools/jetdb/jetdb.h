@@ -33,6 +33,7 @@ enum class Type {
     DateTime,  // f64 days since 1899-12-30 (see Date)
     Text,      // up to 255 characters
     Memo,      // long text
+    Numeric,   // Jet 4 only: a decimal of Column::precision digits, Column::scale after the point
 };
 
 struct Column {
@@ -40,6 +41,8 @@ struct Column {
     Type type = Type::Long;
     int textLength = 255;     // Text only: declared size in characters (1..255)
     bool autoNumber = false;  // Long only
+    int precision = 18;       // Numeric only: 1..28 digits in all
+    int scale = 0;            // Numeric only: 0..precision digits after the point
 };
 
 // A date as Access stores it: whole days since 1899-12-30; the time of day is
@@ -55,14 +58,20 @@ struct Currency {
     std::int64_t scaled = 0;
 };
 
+// A decimal written out: "12.34", "-1", "0.5". Stored exactly, scaled to the
+// column's scale; more digits than the column holds is an error.
+struct Decimal {
+    std::string text;
+};
+
 struct Null {};
 
 // Integer kinds take std::int64_t (range-checked for the column); Single and
 // Double take double or std::int64_t; Currency takes Currency or a whole
 // amount as std::int64_t; DateTime takes Date (years 100 to 9999); Text and
-// Memo take UTF-8 std::string. Null is allowed everywhere except in Boolean
-// and AutoNumber columns.
-using Value = std::variant<Null, bool, std::int64_t, double, std::string, Date, Currency>;
+// Memo take UTF-8 std::string; Numeric takes Decimal. Null is allowed
+// everywhere except in Boolean and AutoNumber columns.
+using Value = std::variant<Null, bool, std::int64_t, double, std::string, Date, Currency, Decimal>;
 using Row = std::vector<Value>;
 
 class Table {

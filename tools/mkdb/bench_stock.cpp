@@ -5,6 +5,10 @@
 // file that grew over years (jetdb::Layout::realLayout).
 #include "stock_schema.h"
 
+#include "jet_text.h"
+
+#include <QString>
+
 #include <algorithm>
 #include <initializer_list>
 
@@ -139,14 +143,40 @@ Value qty(Random &r) { return r.percent(10) ? maybe(r, std::int64_t(0)) : maybe(
 
 double mm(Random &r, int lo, int hi) { return r.range(lo * 10, hi * 10) / 10.0; }
 
+// Access 97 keeps text in one code page: the same stock with '?' for each
+// character the code page lacks, as Access's own conversion of a file does.
+jetdb::Database jet3Copy(jetdb::Database &db, int codePage)
+{
+    auto fitted = [&](const std::string &utf8) {
+        QString out;
+        std::string narrow;
+        for (QChar c : QString::fromStdString(utf8))
+            out += jetdb::text::narrowBytes(std::u16string(1, c.unicode()), codePage, narrow) ? c : QChar(u'?');
+        return out.toStdString();
+    };
+    jetdb::Database copy(jetdb::Format::Jet3, codePage);
+    for (const char *name : {"Sverla", "Frezy", "Derj_Plast", "Plastinyi", "Firma", "Dolgi", "People", "List_Tabl"}) {
+        const jetdb::Table &from = *db.table(name);
+        jetdb::Table &to = copy.addTable(name, from.columns());
+        for (jetdb::Row row : from.rows()) {
+            for (Value &v : row)
+                if (const auto *s = std::get_if<std::string>(&v))
+                    v = fitted(*s);
+            to.addRow(std::move(row));
+        }
+    }
+    return copy;
+}
+
 } // namespace
 
-void writeBench(const std::string &path, const BenchSizes &sizes, std::uint64_t seed, const jetdb::Layout &layout)
+void writeBench(const std::string &path, const BenchSizes &sizes, std::uint64_t seed, const jetdb::Layout &layout,
+                int jet3CodePage)
 {
     if (sizes.drills < 0 || sizes.cutters < 0 || sizes.holders < 0 || sizes.inserts < 0 || sizes.debts < 0)
         throw jetdb::Error("table sizes must not be negative");
     Random r(seed);
-    jetdb::Database db(jetdb::Format::Jet4);
+    jetdb::Database db;
     StockTables t = addStockTables(db);
     addToolKinds(t.listTabl);
 
@@ -227,7 +257,10 @@ void writeBench(const std::string &path, const BenchSizes &sizes, std::uint64_t 
                         maybe(r, date), person, maybe(r, std::int64_t(r.range(1, 10))), r.percent(25),
                         maybe(r, cat({r.pick(surnames), " ", r.pick(names)}))});
     }
-    db.write(path, layout);
+    if (jet3CodePage)
+        jet3Copy(db, jet3CodePage).write(path, layout);
+    else
+        db.write(path, layout);
 }
 
 } // namespace stock

@@ -17,10 +17,11 @@ const char usage[] =
     "usage: morvel-mkdb demo DIR\n"
     "       morvel-mkdb nofoto DIR\n"
     "       morvel-mkdb bench FILE [--drills N] [--cutters N] [--holders N] [--inserts N] [--debts N] [--seed S]\n"
-    "                  [--layout real | plain | FEATURE,...]\n"
+    "                  [--layout real | plain | FEATURE,...] [--jet3-code-page CP]\n"
     "  The layout is the one Access leaves (real, the default), each table written\n"
     "  whole with no compression (plain), or plain plus some of: compressed,\n"
-    "  interleaved, deleted, longvalues.\n";
+    "  interleaved, deleted, longvalues. --jet3-code-page writes an Access 97\n"
+    "  file in that code page instead of a Jet 4 one.\n";
 
 int fail(const std::string &message)
 {
@@ -94,6 +95,7 @@ int main(int argc, char **argv)
             stock::BenchSizes sizes;
             long long seed = 1;
             std::string layout = "real";
+            long long codePage = 0;
             for (int i = 3; i < argc; i += 2) {
                 const std::string option = argv[i];
                 if (i + 1 >= argc)
@@ -112,12 +114,13 @@ int main(int argc, char **argv)
                 else if (option == "--inserts") sizes.inserts = int(v);
                 else if (option == "--debts") sizes.debts = int(v);
                 else if (option == "--seed") seed = v;
+                else if (option == "--jet3-code-page") codePage = v;
                 else return fail("unknown option " + option);
             }
             jetdb::Layout pages;
             if (!parseLayout(layout, std::uint64_t(seed), pages))
                 return fail("bad value for --layout: " + layout);
-            stock::writeBench(target, sizes, std::uint64_t(seed), pages);
+            stock::writeBench(target, sizes, std::uint64_t(seed), pages, int(codePage));
             return 0;
         }
     } catch (const std::exception &e) {

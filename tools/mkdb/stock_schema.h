@@ -49,8 +49,9 @@ struct BenchSizes {
 };
 
 // Writes a pseudo-random stock of the given size; the same sizes, seed and
-// layout always give the same file. Throws jetdb::Error.
+// layout always give the same file. A Jet 4 file, or a Jet 3 one in
+// `jet3CodePage` when that is not 0. Throws jetdb::Error.
 void writeBench(const std::string &path, const BenchSizes &sizes, std::uint64_t seed,
-                const jetdb::Layout &layout = jetdb::Layout::realLayout());
+                const jetdb::Layout &layout = jetdb::Layout::realLayout(), int jet3CodePage = 0);
 
 } // namespace stock
