@@ -10,6 +10,8 @@
 
 #include "picture_decoding.h"
 
+#include <QImageReader>
+
 #include <csetjmp>
 #include <cstdio>
 
@@ -130,6 +132,11 @@ QImage jpeg(const QByteArray &bytes, const QSize &deviceSize)
     if (failure)
         throw PictureError(QStringLiteral("JPEG error #%1").arg(failure));
 
+    // The same bound as Qt's readers of the other formats: a few bytes of
+    // header may claim a picture of gigabytes.
+    const qint64 megabytes = qint64(s.info.output_width) * s.info.output_height * 4 / (1024 * 1024);
+    if (megabytes >= QImageReader::allocationLimit())
+        throw PictureError(QStringLiteral("Picture is too large (%1 x %2)").arg(s.info.image_width).arg(s.info.image_height));
     QImage image(int(s.info.output_width), int(s.info.output_height), QImage::Format_RGB32);
     if (image.isNull())
         throw PictureError(QStringLiteral("Not enough memory for a %1 x %2 picture")
