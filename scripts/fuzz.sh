@@ -6,9 +6,7 @@
 # found (build-fuzz/corpus/TARGET). A fault leaves its input in
 # build-fuzz/faults/TARGET/ and makes the script fail. Memory is limited to
 # RSS_LIMIT_MB (default 2048) in all and MALLOC_LIMIT_MB (default 16) per
-# allocation; the picture targets allow PICTURE_MALLOC_LIMIT_MB (default 300:
-# a picture may take the 256 MB Qt's readers allow); an input taking over
-# TIMEOUT seconds (default 10) is a hang.
+# allocation; an input taking over TIMEOUT seconds (default 10) is a hang.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
@@ -33,12 +31,10 @@ for target in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$target
   faults=build-fuzz/faults/$target
   mkdir -p "$corpus" "$faults"
-  malloc_limit=${MALLOC_LIMIT_MB:-16}
-  case $target in picture_*) malloc_limit=${PICTURE_MALLOC_LIMIT_MB:-300} ;; esac
   echo "== $target: $seconds s"
   if ! build-fuzz/"$target" "$corpus" "fuzz/corpus/$target" \
       -max_total_time="$seconds" -timeout="${TIMEOUT:-10}" \
-      -rss_limit_mb="${RSS_LIMIT_MB:-2048}" -malloc_limit_mb="$malloc_limit" \
+      -rss_limit_mb="${RSS_LIMIT_MB:-2048}" -malloc_limit_mb="${MALLOC_LIMIT_MB:-16}" \
       -artifact_prefix="$faults/" -print_final_stats=1 ${FUZZ_OPTIONS:-} \
       2> "build-fuzz/$target.log"; then
     status=1
