@@ -8,6 +8,11 @@
 //        ellipse. libwmf is loaded on first use with its own symbols bound
 //        first: libuemf (under libemf2svg) exports a wmf_free of its own,
 //        which would otherwise answer libwmf's calls and corrupt its memory.
+// Both libraries crash, loop or run out of memory on some damaged files, and
+// QtSvg can spend minutes on the drawings they make of one; none of that is
+// ours to fix, so a metafile is drawn in a child process that sends the
+// pixels back and is killed when it takes too long. Its death is the
+// picture's failure, never the program's.
 #include "picture_decoders.h"
 
 #include "picture_decoding.h"
@@ -22,8 +27,19 @@ extern "C" {
 }
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <memory>
 
 namespace platform::decoders {
@@ -51,6 +67,18 @@ QImage transparentCanvas(const QSize &size)
     image.fill(Qt::transparent);
     return image;
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
 
 // The libwmf entry points used here, from the library loaded apart.
 struct WmfLibrary {
@@ -83,7 +111,10 @@ const WmfLibrary &wmfLibrary()
 {
     static const WmfLibrary library = [] {
         WmfLibrary l;
-        void *handle = dlopen("libwmf-0.2.so.7", RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND);
+        // AddressSanitizer refuses RTLD_DEEPBIND; a namespace of its own
+        // keeps libwmf's symbols apart just as well.
+        void *handle = kAddressSanitizer ? dlmopen(LM_ID_NEWLM, "libwmf-0.2.so.7", RTLD_NOW | RTLD_LOCAL)
+                                         : dlopen("libwmf-0.2.so.7", RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND);
         if (!handle)
             return l;
         bind(handle, l.apiCreate, "wmf_api_create");
@@ -132,9 +163,136 @@ QImage drawSvg(const QByteArray &svg, const QSize &deviceSize, const QString &fa
     return image;
 }
 
+// How long a metafile may take to draw, and how much memory beyond what the
+// program already has (address space; not under AddressSanitizer, which
+// reserves terabytes of it).
+constexpr int kDrawingMilliseconds = 2000;
+constexpr long long kDrawingMemory = 1024LL * 1024 * 1024;
+
+void limitMemory()
+{
+    if (kAddressSanitizer)
+        return;
+    long long pages = 0;
+    if (std::FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%lld", &pages) != 1)
+            pages = 0;
+        std::fclose(statm);
+    }
+    const rlim_t limit = rlim_t(pages * sysconf(_SC_PAGESIZE) + kDrawingMemory);
+    const rlimit r{limit, limit};
+    setrlimit(RLIMIT_AS, &r);
+}
+
+bool writeAll(int fd, const char *data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t n = write(fd, data, std::size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// What the child sends: a status byte, then for a picture its width and
+// height and its pixels (premultiplied ARGB, rows packed), or the text of
+// its PictureError.
+enum : char { kPicture = 'P', kRefused = 'R' };
+
+[[noreturn]] void drawInChild(int fd, const std::function<QImage()> &draw)
+{
+    limitMemory();
+    QByteArray message(1, kPicture);
+    try {
+        const QImage image = draw().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const qint32 size[2] = {image.width(), image.height()};
+        message.append(reinterpret_cast<const char *>(size), sizeof size);
+        for (int y = 0; y < image.height(); ++y)
+            message.append(reinterpret_cast<const char *>(image.constScanLine(y)), qsizetype(image.width()) * 4);
+    } catch (const PictureError &e) {
+        message = QByteArray(1, kRefused) + QByteArray(e.what());
+    } catch (...) {
+        _exit(1);
+    }
+    _exit(writeAll(fd, message.constData(), message.size()) ? 0 : 1);
+}
+
+// Reads the child's message until it closes the pipe or the time is up;
+// false when the time ran out.
+bool readAll(int fd, QByteArray &message)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrawingMilliseconds);
+    char chunk[65536];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = poll(&p, 1, int(left.count()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return ready == 0 ? false : true;
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return true;
+        message.append(chunk, qsizetype(n));
+    }
+}
+
+// Runs `draw` in a child process; its picture, its PictureError, or
+// `failure` when it crashed, took too long or could not be started.
+QImage drawApart(const std::function<QImage()> &draw, const QString &failure)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        throw PictureError(failure);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        drawInChild(fds[1], draw);
+    }
+    close(fds[1]);
+    if (child < 0) {
+        close(fds[0]);
+        throw PictureError(failure);
+    }
+    QByteArray message;
+    const bool finished = readAll(fds[0], message);
+    close(fds[0]);
+    if (!finished)
+        kill(child, SIGKILL);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!finished || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || message.isEmpty())
+        throw PictureError(failure);
+    if (message[0] == kRefused)
+        throw PictureError(QString::fromUtf8(message.mid(1)));
+    qint32 size[2] = {0, 0};
+    if (message[0] != kPicture || message.size() < qsizetype(1 + sizeof size))
+        throw PictureError(failure);
+    std::memcpy(size, message.constData() + 1, sizeof size);
+    const qsizetype header = 1 + qsizetype(sizeof size);
+    if (size[0] <= 0 || size[1] <= 0 || message.size() - header != qsizetype(size[0]) * size[1] * 4)
+        throw PictureError(failure);
+    QImage image = transparentCanvas(QSize(size[0], size[1]));
+    for (int y = 0; y < size[1]; ++y)
+        std::memcpy(image.scanLine(y), message.constData() + header + qsizetype(y) * size[0] * 4, std::size_t(size[0]) * 4);
+    return image;
+}
+
 } // namespace
 
-QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize)
+namespace {
+
+QImage drawEnhancedMetafile(const QByteArray &bytes, const QSize &deviceSize)
 {
     // The converter takes a writable buffer.
     QByteArray contents = bytes;
@@ -153,11 +311,8 @@ QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize)
     return drawSvg(QByteArray(svg, qsizetype(svgLength)), deviceSize, failure);
 }
 
-QImage windowsMetafile(const QByteArray &bytes, const QSize &deviceSize)
+QImage drawWindowsMetafile(const WmfLibrary &lib, const QByteArray &bytes, const QSize &deviceSize)
 {
-    const WmfLibrary &lib = wmfLibrary();
-    if (!lib.loaded())
-        throw PictureError(QStringLiteral("Windows metafiles cannot be drawn: libwmf-0.2.so.7 is missing"));
     QByteArray contents = bytes;
     WmfApi wmf{lib};
     wmfAPI_Options options{};
@@ -191,6 +346,24 @@ QImage windowsMetafile(const QByteArray &bytes, const QSize &deviceSize)
     // The text belongs to the library, which frees it with the API.
     return drawSvg(QByteArray(svg, qsizetype(svgLength)), deviceSize,
                    QStringLiteral("Windows metafile (WMF) is not valid"));
+}
+
+} // namespace
+
+QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize)
+{
+    return drawApart([&] { return drawEnhancedMetafile(bytes, deviceSize); },
+                     QStringLiteral("Enhanced metafile (EMF) is not valid"));
+}
+
+QImage windowsMetafile(const QByteArray &bytes, const QSize &deviceSize)
+{
+    // Loaded here, once, rather than in every child.
+    const WmfLibrary &lib = wmfLibrary();
+    if (!lib.loaded())
+        throw PictureError(QStringLiteral("Windows metafiles cannot be drawn: libwmf-0.2.so.7 is missing"));
+    return drawApart([&] { return drawWindowsMetafile(lib, bytes, deviceSize); },
+                     QStringLiteral("Windows metafile (WMF) is not valid"));
 }
 
 } // namespace platform::decoders
