@@ -348,10 +348,71 @@ QImage drawWindowsMetafile(const WmfLibrary &lib, const QByteArray &bytes, const
                    QStringLiteral("Windows metafile (WMF) is not valid"));
 }
 
+quint32 word32(const QByteArray &bytes, qsizetype at)
+{
+    return quint32(quint8(bytes[at])) | quint32(quint8(bytes[at + 1])) << 8 | quint32(quint8(bytes[at + 2])) << 16
+        | quint32(quint8(bytes[at + 3])) << 24;
+}
+
+quint16 word16(const QByteArray &bytes, qsizetype at)
+{
+    return quint16(quint8(bytes[at]) | quint8(bytes[at + 1]) << 8);
+}
+
+// Whether the file is a chain of whole records, from the header to the
+// end-of-file record, before any of it goes to a library. A file that is
+// not costs no child process, and the libraries see only whole records.
+bool wellFormedEmf(const QByteArray &bytes)
+{
+    constexpr qsizetype kHeader = 88;
+    constexpr quint32 kSignature = 0x464D4520;  // " EMF"
+    constexpr quint32 kEndOfFile = 14;
+    if (bytes.size() < kHeader || word32(bytes, 0) != 1 || word32(bytes, 40) != kSignature)
+        return false;
+    const qsizetype end = word32(bytes, 48);
+    if (end > bytes.size())
+        return false;
+    for (qsizetype at = 0; at + 8 <= end;) {
+        const quint32 size = word32(bytes, at + 4);
+        if (size < 8 || size % 4 != 0 || size > quint32(end - at))
+            return false;
+        if (word32(bytes, at) == kEndOfFile)
+            return true;
+        at += size;
+    }
+    return false;
+}
+
+bool wellFormedWmf(const QByteArray &bytes)
+{
+    constexpr quint32 kPlaceableKey = 0x9AC6CDD7;
+    constexpr qsizetype kPlaceableHeader = 22;
+    constexpr qsizetype kHeader = 18;
+    qsizetype at = 0;
+    if (bytes.size() >= 4 && word32(bytes, 0) == kPlaceableKey)
+        at = kPlaceableHeader;
+    if (bytes.size() - at < kHeader)
+        return false;
+    const quint16 type = word16(bytes, at), headerWords = word16(bytes, at + 2), version = word16(bytes, at + 4);
+    if ((type != 1 && type != 2) || headerWords != 9 || (version != 0x0100 && version != 0x0300))
+        return false;
+    for (at += kHeader; at + 6 <= bytes.size();) {
+        const quint32 words = word32(bytes, at);
+        if (words < 3 || words > quint32((bytes.size() - at) / 2))
+            return false;
+        if (word16(bytes, at + 4) == 0)  // end of file
+            return true;
+        at += qsizetype(words) * 2;
+    }
+    return false;
+}
+
 } // namespace
 
 QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize)
 {
+    if (!wellFormedEmf(bytes))
+        throw PictureError(QStringLiteral("Enhanced metafile (EMF) is not valid"));
     return drawApart([&] { return drawEnhancedMetafile(bytes, deviceSize); },
                      QStringLiteral("Enhanced metafile (EMF) is not valid"));
 }
@@ -362,6 +423,8 @@ QImage windowsMetafile(const QByteArray &bytes, const QSize &deviceSize)
     const WmfLibrary &lib = wmfLibrary();
     if (!lib.loaded())
         throw PictureError(QStringLiteral("Windows metafiles cannot be drawn: libwmf-0.2.so.7 is missing"));
+    if (!wellFormedWmf(bytes))
+        wmfFailed();
     return drawApart([&] { return drawWindowsMetafile(lib, bytes, deviceSize); },
                      QStringLiteral("Windows metafile (WMF) is not valid"));
 }
