@@ -315,10 +315,6 @@ void tst_MainWindow::writePicture(const QString &path, const QString &kind, cons
         (kind == u"emf"_s ? stock::metafiles::writeEmf : stock::metafiles::writeWmf)(drawing, file.toStdString());
         return;
     }
-    if (kind.startsWith(u"fuzz "_s)) {  // a fuzz target's regression input
-        QVERIFY(QFile::copy(QString::fromUtf8(MORVEL_FUZZ_CORPUS "/") + kind.mid(5), file));
-        return;
-    }
     QFile out(file);
     QVERIFY(out.open(QIODevice::WriteOnly));
     if (kind == u"text"_s) {
@@ -763,12 +759,6 @@ void tst_MainWindow::pictureFollowsRecord_data()
         << QList<PictureFile>{red, {dir + u"bad.jpg"_s, u"text"_s, {}}, {dir + u"a.png"_s, u"text"_s, {}}} << false
         << QStringList{u"red"_s, u"red"_s, u"red"_s}
         << QStringList{u"JPEG error #%1."_s.arg(JERR_NO_SOI), u"Unknown picture file extension (.png)"_s};
-    // Drawn by QtSvg, what libemf2svg makes of this damaged file takes
-    // minutes: the drawing is given up, the program carries on.
-    QTest::newRow("metafile the libraries would draw for minutes")
-        << QStringList{u"a.jpg"_s, u"slow.emf"_s}
-        << QList<PictureFile>{red, {dir + u"slow.emf"_s, u"fuzz picture_emf/regression-stroke-drawn-for-minutes.emf"_s, {}}}
-        << false << QStringList{u"red"_s, u"red"_s} << QStringList{u"Enhanced metafile (EMF) is not valid."_s};
 }
 
 // Records alternate between no stock and stock, so the stock edits show
