@@ -9,7 +9,7 @@
 //        first: libuemf (under libemf2svg) exports a wmf_free of its own,
 //        which would otherwise answer libwmf's calls and corrupt its memory.
 // Both libraries crash, loop or run out of memory on some damaged files, and
-// QtSvg can spend minutes on the drawings they make of one; none of that is
+// QtSvg can spend seconds on the drawings they make of one; none of that is
 // ours to fix, so a metafile is drawn in a child process that sends the
 // pixels back and is killed when it takes too long. Its death is the
 // picture's failure, never the program's.
