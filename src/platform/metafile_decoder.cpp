@@ -200,50 +200,86 @@ bool writeAll(int fd, const char *data, qsizetype size)
 
 // What the child sends: a status byte, then for a picture its width and
 // height and its pixels (premultiplied ARGB, rows packed), or the text of
-// its PictureError.
+// its PictureError. Rows go straight from the child's image to the
+// program's, so a picture is never held twice.
 enum : char { kPicture = 'P', kRefused = 'R' };
 
 [[noreturn]] void drawInChild(int fd, const std::function<QImage()> &draw)
 {
     limitMemory();
-    QByteArray message(1, kPicture);
+    bool sent = false;
     try {
         const QImage image = draw().convertToFormat(QImage::Format_ARGB32_Premultiplied);
         const qint32 size[2] = {image.width(), image.height()};
-        message.append(reinterpret_cast<const char *>(size), sizeof size);
-        for (int y = 0; y < image.height(); ++y)
-            message.append(reinterpret_cast<const char *>(image.constScanLine(y)), qsizetype(image.width()) * 4);
+        sent = writeAll(fd, QByteArray(1, kPicture).constData(), 1)
+            && writeAll(fd, reinterpret_cast<const char *>(size), sizeof size);
+        for (int y = 0; sent && y < image.height(); ++y)
+            sent = writeAll(fd, reinterpret_cast<const char *>(image.constScanLine(y)), qsizetype(image.width()) * 4);
     } catch (const PictureError &e) {
-        message = QByteArray(1, kRefused) + QByteArray(e.what());
+        const QByteArray message = QByteArray(1, kRefused) + QByteArray(e.what());
+        sent = writeAll(fd, message.constData(), message.size());
     } catch (...) {
-        _exit(1);
     }
-    _exit(writeAll(fd, message.constData(), message.size()) ? 0 : 1);
+    _exit(sent ? 0 : 1);
 }
 
-// Reads the child's message until it closes the pipe or the time is up;
-// false when the time ran out.
-bool readAll(int fd, QByteArray &message)
+using Clock = std::chrono::steady_clock;
+
+// Reads up to `size` bytes before `deadline`: the count read (fewer when
+// the child closed the pipe), or -1 when the time ran out.
+qsizetype readUntil(int fd, char *data, qsizetype size, Clock::time_point deadline)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrawingMilliseconds);
-    char chunk[65536];
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    qsizetype done = 0;
+    while (done < size) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
-            return false;
+            return -1;
         pollfd p{fd, POLLIN, 0};
         const int ready = poll(&p, 1, int(left.count()));
         if (ready < 0 && errno == EINTR)
             continue;
-        if (ready <= 0)
-            return ready == 0 ? false : true;
-        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (ready == 0)
+            return -1;
+        if (ready < 0)
+            return done;
+        const ssize_t n = read(fd, data + done, std::size_t(size - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return true;
-        message.append(chunk, qsizetype(n));
+            return done;
+        done += n;
     }
+    return done;
+}
+
+// Reads the child's answer: its picture, or its refusal in `refusal`; a
+// null image and an empty refusal when it sent neither in time.
+QImage readAnswer(int fd, QByteArray &refusal)
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kDrawingMilliseconds);
+    char status = 0;
+    if (readUntil(fd, &status, 1, deadline) != 1)
+        return {};
+    if (status == kRefused) {
+        char text[1024];
+        const qsizetype n = readUntil(fd, text, sizeof text, deadline);
+        if (n > 0)
+            refusal = QByteArray(text, n);
+        return {};
+    }
+    qint32 size[2] = {0, 0};
+    if (status != kPicture || readUntil(fd, reinterpret_cast<char *>(size), sizeof size, deadline) != sizeof size
+        || size[0] <= 0 || size[1] <= 0 || size[0] > 32768 || size[1] > 32768)
+        return {};
+    QImage image(size[0], size[1], QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return {};
+    const qsizetype row = qsizetype(size[0]) * 4;
+    for (int y = 0; y < size[1]; ++y) {
+        if (readUntil(fd, reinterpret_cast<char *>(image.scanLine(y)), row, deadline) != row)
+            return {};
+    }
+    return image;
 }
 
 // Runs `draw` in a child process; its picture, its PictureError, or
@@ -263,28 +299,21 @@ QImage drawApart(const std::function<QImage()> &draw, const QString &failure)
         close(fds[0]);
         throw PictureError(failure);
     }
-    QByteArray message;
-    const bool finished = readAll(fds[0], message);
+    QByteArray refusal;
+    const QImage image = readAnswer(fds[0], refusal);
     close(fds[0]);
-    if (!finished)
+    // Whatever it sent, the child is done with; one still drawing is stopped.
+    if (image.isNull() && refusal.isEmpty())
         kill(child, SIGKILL);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    if (!finished || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || message.isEmpty())
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw PictureError(failure);
-    if (message[0] == kRefused)
-        throw PictureError(QString::fromUtf8(message.mid(1)));
-    qint32 size[2] = {0, 0};
-    if (message[0] != kPicture || message.size() < qsizetype(1 + sizeof size))
+    if (!refusal.isEmpty())
+        throw PictureError(QString::fromUtf8(refusal));
+    if (image.isNull())
         throw PictureError(failure);
-    std::memcpy(size, message.constData() + 1, sizeof size);
-    const qsizetype header = 1 + qsizetype(sizeof size);
-    if (size[0] <= 0 || size[1] <= 0 || message.size() - header != qsizetype(size[0]) * size[1] * 4)
-        throw PictureError(failure);
-    QImage image = transparentCanvas(QSize(size[0], size[1]));
-    for (int y = 0; y < size[1]; ++y)
-        std::memcpy(image.scanLine(y), message.constData() + header + qsizetype(y) * size[0] * 4, std::size_t(size[0]) * 4);
     return image;
 }
 
