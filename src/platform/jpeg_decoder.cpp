@@ -10,6 +10,8 @@
 
 #include "picture_decoding.h"
 
+#include <QImageReader>
+
 #include <csetjmp>
 #include <cstdio>
 #include <functional>
@@ -58,6 +60,10 @@ int readHeader(Session *s, const unsigned char *data, unsigned long size)
     if (setjmp(s->error.jump))
         return s->error.pub.msg_code;
     jpeg_create_decompress(&s->info);
+    // libjpeg's own buffers (a progressive picture's coefficients are held
+    // whole) within Qt's image bound too; beyond it the decode fails.
+    if (const int limit = QImageReader::allocationLimit(); limit > 0)
+        s->info.mem->max_memory_to_use = long(limit) * 1024 * 1024;
     jpeg_mem_src(&s->info, data, size);
     jpeg_read_header(&s->info, TRUE);
     return 0;
@@ -152,6 +158,12 @@ void open(Session &s, const QByteArray &bytes)
 // memory for it.
 QImage outputImage(const Session &s)
 {
+    // The same bound as Qt's readers of the other formats (none when it is
+    // 0): a few bytes of header may claim a picture of gigabytes.
+    const int limit = QImageReader::allocationLimit();
+    const qint64 megabytes = qint64(s.info.output_width) * s.info.output_height * 4 / (1024 * 1024);
+    if (limit > 0 && megabytes >= limit)
+        throw PictureError(QStringLiteral("Picture is too large (%1 x %2)").arg(s.info.image_width).arg(s.info.image_height));
     QImage image(int(s.info.output_width), int(s.info.output_height), QImage::Format_RGB32);
     if (image.isNull())
         throw PictureError(QStringLiteral("Not enough memory for a %1 x %2 picture")

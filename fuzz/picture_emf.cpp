@@ -1,0 +1,7 @@
+// An enhanced metafile (EMF: libemf2svg, then QtSvg), as the detail panel decodes it.
+#include "picture_target.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    return fuzz::decodePictureAtViewSizes(data, size, QStringLiteral("emf"));
+}

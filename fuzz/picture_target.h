@@ -1,0 +1,47 @@
+// What the picture targets share: the input is a picture file's bytes,
+// decoded as the detail panel decodes it, at two view sizes (one twice the
+// other, as on a doubled screen scale) and at its natural size. A file that
+// cannot be decoded throws PictureError; anything else that leaves the
+// decoder (another exception, a crash, a hang, memory beyond the limit) is a
+// fault.
+#pragma once
+
+#include "fuzz_support.h"
+#include "picture_decoding.h"
+
+#include <QGuiApplication>
+#include <QImageReader>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace fuzz {
+
+inline int decodePictureAtViewSizes(const std::uint8_t *data, std::size_t size, const QString &extension)
+{
+    // QtSvg and the image formats want a GUI application.
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char *argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
+    // A picture may take as much memory as Qt's readers allow; a smaller
+    // bound here (the one the run gives any allocation) makes a claimed
+    // huge picture a quick refusal instead of seconds spent on pixels.
+    static const bool bounded = [] {
+        QImageReader::setAllocationLimit(16);
+        // The readers' warnings on damaged files would only slow the run.
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+        return true;
+    }();
+    (void)bounded;
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    for (const QSize view : {QSize(241, 129), QSize(482, 258), QSize()}) {
+        try {
+            (void)platform::decodePicture(bytes, extension, view);
+        } catch (const platform::PictureError &) {
+        }
+    }
+    return 0;
+}
+
+} // namespace fuzz
