@@ -343,42 +343,42 @@ void TDM::showPictureReporting(const QString &name, PictureTarget target)
     runReportingErrors([&] { ShowPicture(name, target); });
 }
 
+void TDM::showToolPanel(const db::Field *picture, PictureTarget target, QLineEdit *newEdit,
+                        const db::Field *newStock, QLineEdit *usedEdit, const db::Field *usedStock)
+{
+    showPictureReporting(picture->asString(), target);
+    paintStock(newEdit, newStock);
+    paintStock(usedEdit, usedStock);
+}
+
 // Without a main window (the data module alone, as the open benchmark and
 // the data module's tests use it) there is no panel to fill.
 void TDM::dtset_SverlaAfterScroll(db::DataSet *)
 {
-    if (!frm_Main)
-        return;
-    showPictureReporting(dtset_SverlaPikcher->asString(), 1);
-    paintStock(frm_Main->dbed_SV_K_vo_NEW, dtset_SverlaK_vo_New);
-    paintStock(frm_Main->dbed_SV_K_vo_BU, dtset_SverlaK_vo_BU);
+    if (frm_Main)
+        showToolPanel(dtset_SverlaPikcher, 1, frm_Main->dbed_SV_K_vo_NEW, dtset_SverlaK_vo_New,
+                      frm_Main->dbed_SV_K_vo_BU, dtset_SverlaK_vo_BU);
 }
 
 void TDM::dtset_FrezyAfterScroll(db::DataSet *)
 {
-    if (!frm_Main)
-        return;
-    showPictureReporting(dtset_FrezyPikcher->asString(), 2);
-    paintStock(frm_Main->dbed_FR_K_vo_NEW, dtset_FrezyK_vo_New);
-    paintStock(frm_Main->dbed_FR_K_vo_BU, dtset_FrezyK_vo_BU);
+    if (frm_Main)
+        showToolPanel(dtset_FrezyPikcher, 2, frm_Main->dbed_FR_K_vo_NEW, dtset_FrezyK_vo_New,
+                      frm_Main->dbed_FR_K_vo_BU, dtset_FrezyK_vo_BU);
 }
 
 void TDM::dtset_DerjAfterScroll(db::DataSet *)
 {
-    if (!frm_Main)
-        return;
-    showPictureReporting(dtset_DerjPikcher->asString(), 3);
-    paintStock(frm_Main->dbed_DRJ_K_vo_NEW, dtset_DerjK_vo_NEW);
-    paintStock(frm_Main->dbed_DRJ_K_vo_BU, dtset_DerjK_vo_BU);
+    if (frm_Main)
+        showToolPanel(dtset_DerjPikcher, 3, frm_Main->dbed_DRJ_K_vo_NEW, dtset_DerjK_vo_NEW,
+                      frm_Main->dbed_DRJ_K_vo_BU, dtset_DerjK_vo_BU);
 }
 
 void TDM::dtset_PlastAfterScroll(db::DataSet *)
 {
-    if (!frm_Main)
-        return;
-    showPictureReporting(dtset_PlastPikcher->asString(), 4);
-    paintStock(frm_Main->dbed_PL_K_vo_NEW, dtset_PlastK_vo_NEW);
-    paintStock(frm_Main->dbed_PL_K_vo_BU, dtset_PlastK_vo_BU);
+    if (frm_Main)
+        showToolPanel(dtset_PlastPikcher, 4, frm_Main->dbed_PL_K_vo_NEW, dtset_PlastK_vo_NEW,
+                      frm_Main->dbed_PL_K_vo_BU, dtset_PlastK_vo_BU);
 }
 
 void TDM::dtset_DolgiAfterScroll(db::DataSet *)

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+class QLineEdit;
 namespace db { class Connection; class DataSet; class DataSource; class Field; }
 
 class TDM : public QObject {
@@ -144,6 +145,9 @@ public:
 private:
     // ShowPicture with its error shown in the default error report.
     void showPictureReporting(const QString &name, PictureTarget target);
+    // A tool page's panel: its picture, then its two stock edits.
+    void showToolPanel(const db::Field *picture, PictureTarget target, QLineEdit *newEdit,
+                       const db::Field *newStock, QLineEdit *usedEdit, const db::Field *usedStock);
 
 public slots:
     // Run whenever a data set's current record changes; they fill the
