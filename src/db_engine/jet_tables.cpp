@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include <QHashFunctions>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -287,29 +289,51 @@ const sqlite3_module kModule = makeModule();
 
 } // namespace
 
-quint32 RecentTexts::keep(std::vector<char16_t> &chars, const void *data, std::size_t units)
+namespace {
+
+std::size_t textHash(const void *data, std::size_t units)
+{
+    return qHashBits(data, units * sizeof(char16_t));
+}
+
+} // namespace
+
+quint32 DistinctTexts::keep(std::vector<char16_t> &chars, const void *data, std::size_t units)
 {
     // An empty text takes no room (and may come with no pointer at all).
     if (units == 0)
         return quint32(chars.size());
-    char16_t head[8];
-    const std::size_t n = std::min<std::size_t>(units, 8);
-    std::memcpy(head, data, n * sizeof(char16_t));
-    char16_t last = 0;
-    std::memcpy(&last, static_cast<const char *>(data) + (units - 1) * sizeof(char16_t), sizeof last);
-    std::size_t h = units * 0x9E3779B1u;
-    for (std::size_t i = 0; i < n; ++i)
-        h = (h ^ head[i]) * 0x01000193u;
-    h = (h ^ last) * 0x01000193u;
-    auto &slot = m_slots[(h ^ (h >> 11)) & 255];
-    if (slot.second == units && slot.first + units <= chars.size()
-        && std::memcmp(chars.data() + slot.first, data, units * sizeof(char16_t)) == 0)
-        return slot.first;
-    const std::size_t start = chars.size();
-    chars.resize(start + units);
-    std::memcpy(chars.data() + start, data, units * sizeof(char16_t));
-    slot = {quint32(start), quint32(units)};
-    return quint32(start);
+    if ((m_used + 1) * 2 > m_slots.size())
+        grow(chars);
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = textHash(data, units) & mask;; i = (i + 1) & mask) {
+        Entry &slot = m_slots[i];
+        if (slot.length == 0) {
+            const std::size_t start = chars.size();
+            chars.resize(start + units);
+            std::memcpy(chars.data() + start, data, units * sizeof(char16_t));
+            slot = {quint32(start), quint32(units)};
+            ++m_used;
+            return quint32(start);
+        }
+        if (slot.length == units && std::memcmp(chars.data() + slot.start, data, units * sizeof(char16_t)) == 0)
+            return slot.start;
+    }
+}
+
+void DistinctTexts::grow(const std::vector<char16_t> &chars)
+{
+    std::vector<Entry> old(std::max<std::size_t>(m_slots.size() * 2, 64));
+    old.swap(m_slots);
+    const std::size_t mask = m_slots.size() - 1;
+    for (const Entry &e : old) {
+        if (e.length == 0)
+            continue;
+        std::size_t i = textHash(chars.data() + e.start, e.length) & mask;
+        while (m_slots[i].length != 0)
+            i = (i + 1) & mask;
+        m_slots[i] = e;
+    }
 }
 
 const JetTable::KeyList &JetTable::keyList(int column) const
@@ -515,7 +539,7 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
 {
     auto table = std::make_unique<JetTable>();
     table->name = name;
-    std::vector<RecentTexts> recent;   // per column
+    std::vector<DistinctTexts> distinct;   // per column
     file.readTable(
         name,
         [&](const std::vector<StoredColumn> &columns) {
@@ -531,7 +555,7 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
                 if (storage == ColumnValues::Storage::Variant)
                     storage = ColumnValues::Storage::Bytes;   // unknown kinds: kept as NULL
             }
-            recent.resize(columns.size());
+            distinct.resize(columns.size());
             table->nullWords = (columns.size() + 63) / 64;
             table->stride = table->nullWords + columns.size();
             // Grown row by row, the cells would be copied over and over.
@@ -556,7 +580,7 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
                     break;
                 case ColumnValues::Storage::Text:
                     null = null || s.kind != StoredValue::Kind::Text;
-                    cell.text.begin = null ? 0 : recent[c].keep(t.chars, s.text.utf16(), std::size_t(s.text.size()));
+                    cell.text.begin = null ? 0 : distinct[c].keep(t.chars, s.text.utf16(), std::size_t(s.text.size()));
                     cell.text.length = null ? 0 : quint32(s.text.size());
                     break;
                 case ColumnValues::Storage::LongValue:

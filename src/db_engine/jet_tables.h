@@ -19,7 +19,6 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
-#include <array>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -29,17 +28,24 @@ struct sqlite3;
 
 namespace db {
 
-// Keeps one copy of texts that repeat (names, kinds and places do, from row
-// to row): a text equal to the last one kept in its slot, chosen by its
-// length and its first and last characters, is found there again.
-class RecentTexts {
+// Keeps one copy of each distinct text of a column (names, kinds, places and
+// file names repeat from row to row), so a column costs its distinct texts,
+// not its rows. Only the look-up table is held here; the texts lie in the
+// `chars` passed in, which may be shared by several columns.
+class DistinctTexts {
 public:
     // Where an equal text already lies in `chars`, else where it is appended.
     // The bytes may be unaligned (a value inside a record).
     quint32 keep(std::vector<char16_t> &chars, const void *data, std::size_t units);
 
 private:
-    std::array<std::pair<quint32, quint32>, 256> m_slots{};   // (start, length)
+    struct Entry {
+        quint32 start = 0, length = 0;   // length 0: a free slot
+    };
+    void grow(const std::vector<char16_t> &chars);
+
+    std::vector<Entry> m_slots;   // open addressing, a power of two, at most half full
+    std::size_t m_used = 0;
 };
 
 struct JetTable {

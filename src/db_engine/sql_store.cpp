@@ -85,7 +85,7 @@ struct Statement {
 struct SqlStore::TextSource {
     std::uintptr_t begin = 0, end = 0;   // the table's characters, when shared
     bool copied = false;
-    RecentTexts recent;   // among the copies
+    DistinctTexts distinct;   // among the copies
 };
 
 // Keeps one text value of a result row. A value that lies in a table's
@@ -130,13 +130,17 @@ void SqlStore::appendText(ColumnValues &col, TextSource &source, const void *dat
         col.sharedOwner.reset();
         source.copied = true;
     }
-    col.offsets.push_back(source.recent.keep(col.chars, data, units));
+    col.offsets.push_back(source.distinct.keep(col.chars, data, units));
     col.lengths.push_back(quint32(units));
 }
 
 SqlStore::SqlStore()
 {
-    // A private in-memory database: no file, no temporary file.
+    // A private in-memory database. What a query needs for a while (a
+    // union's temporary B-tree, tens of megabytes on a large stock) goes to
+    // a temporary file that SQLite deletes as soon as it has made it: the
+    // system's file cache holds it, not this process, which keeps its memory
+    // for the data sets. Nothing is written beside the database file.
     if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY
                             | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
         sqlite3_close(m_db);
@@ -145,7 +149,7 @@ SqlStore::SqlStore()
     }
     sqlite3_exec(m_db,
                  "PRAGMA page_size=65536; PRAGMA encoding='UTF-16le'; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
-                 "PRAGMA temp_store=MEMORY; PRAGMA cache_size=-1000000;",
+                 "PRAGMA temp_store=FILE; PRAGMA cache_size=-1000000;",
                  nullptr, nullptr, nullptr);
     // ATTACH counts as read-only to SQLite but would create a file.
     sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);

@@ -78,6 +78,17 @@ void tst_ResultText::values_data()
                    list += names;
                return list;
            }();
+    // More distinct copies than a first look-up table holds, each met again
+    // after it has grown.
+    QTest::newRow("many distinct, repeated, through a sort")
+        << "SELECT A.Name || B.ID FROM Names A, Names B, Names C ORDER BY +C.ID, B.ID, A.ID" << [&] {
+               QStringList list;
+               for (int c = 0; c < int(names.size()); ++c)
+                   for (int b = 1; b <= int(names.size()); ++b)
+                       for (const QString &n : names)
+                           list << (n == QLatin1String("<NULL>") ? n : n + QString::number(b));
+               return list;
+           }();
 }
 
 void tst_ResultText::values()
