@@ -388,6 +388,43 @@ quint16 word16(const QByteArray &bytes, qsizetype at)
     return quint16(quint8(bytes[at]) | quint8(bytes[at + 1]) << 8);
 }
 
+// Whether a record that draws through a list of points holds all the points
+// it counts. libemf2svg reads as many as the count says, past the record
+// into whatever follows, and such a drawing can keep QtSvg busy for seconds.
+bool pointsFitRecord(const QByteArray &bytes, qsizetype at, quint32 type, quint32 size)
+{
+    constexpr qsizetype kCountAt = 24;   // after type, size and bounds
+    qsizetype pointSize = 0, extraPerPoint = 0;
+    bool polyPoly = false;
+    switch (type) {
+    case 2: case 3: case 4: case 5: case 6: pointSize = 8; break;               // POLYBEZIER .. POLYLINETO
+    case 7: case 8: pointSize = 8; polyPoly = true; break;                     // POLYPOLYLINE, POLYPOLYGON
+    case 56: pointSize = 8; extraPerPoint = 1; break;                          // POLYDRAW
+    case 85: case 86: case 87: case 88: case 89: pointSize = 4; break;         // the same, 16-bit points
+    case 90: case 91: pointSize = 4; polyPoly = true; break;
+    case 92: pointSize = 4; extraPerPoint = 1; break;
+    default: return true;
+    }
+    if (size < kCountAt + (polyPoly ? 8u : 4u))
+        return false;
+    if (!polyPoly) {
+        const qsizetype points = word32(bytes, at + kCountAt);
+        return points <= (qsizetype(size) - kCountAt - 4) / (pointSize + extraPerPoint);
+    }
+    // Polygons, their point counts, then all their points.
+    const qsizetype polygons = word32(bytes, at + kCountAt), points = word32(bytes, at + kCountAt + 4);
+    const qsizetype room = qsizetype(size) - kCountAt - 8;
+    if (polygons > room / 4 || points > (room - polygons * 4) / pointSize)
+        return false;
+    qsizetype counted = 0;
+    for (qsizetype i = 0; i < polygons; ++i) {
+        counted += word32(bytes, at + kCountAt + 8 + i * 4);
+        if (counted > points)
+            return false;
+    }
+    return true;
+}
+
 // Whether the file is a chain of whole records, from the header to the
 // end-of-file record, before any of it goes to a library. A file that is
 // not costs no child process, and the libraries see only whole records.
@@ -405,8 +442,11 @@ bool wellFormedEmf(const QByteArray &bytes)
         const quint32 size = word32(bytes, at + 4);
         if (size < 8 || size % 4 != 0 || size > quint32(end - at))
             return false;
-        if (word32(bytes, at) == kEndOfFile)
+        const quint32 type = word32(bytes, at);
+        if (type == kEndOfFile)
             return true;
+        if (!pointsFitRecord(bytes, at, type, size))
+            return false;
         at += size;
     }
     return false;

@@ -307,11 +307,16 @@ void tst_MainWindow::startOn(const StockFile &stock)
 
 // A picture of one colour, written by the library that makes such files:
 // kind "jpg", "cut jpg" (the last quarter missing), "bmp" (8 bits, indexed),
-// "ico", "emf", "wmf", or "text" (no picture at all).
+// "ico", "emf", "wmf", "text" (no picture at all), or "fuzz TARGET/FILE" (a
+// damaged picture kept from fuzzing).
 void tst_MainWindow::writePicture(const QString &path, const QString &kind, const QColor &colour) const
 {
     const QString file = m_dir->filePath(path);
     QDir().mkpath(QFileInfo(file).path());
+    if (kind.startsWith(u"fuzz "_s)) {
+        QVERIFY(QFile::copy(QStringLiteral(MORVEL_FUZZ_CORPUS "/") + kind.mid(5), file));
+        return;
+    }
     if (kind == u"emf"_s || kind == u"wmf"_s) {
         const stock::metafiles::Drawing drawing{QSize(200, 100), {{stock::metafiles::Shape::Rectangle, colour, {QPoint(0, 0), QPoint(200, 100)}}}};
         (kind == u"emf"_s ? stock::metafiles::writeEmf : stock::metafiles::writeWmf)(drawing, file.toStdString());
@@ -763,6 +768,17 @@ void tst_MainWindow::pictureFollowsRecord_data()
         << QList<PictureFile>{red, {dir + u"bad.jpg"_s, u"text"_s, {}}, {dir + u"a.png"_s, u"text"_s, {}}} << false
         << QStringList{u"red"_s, u"red"_s, u"red"_s}
         << QStringList{u"JPEG error #%1."_s.arg(JERR_NO_SOI), u"Unknown picture file extension (.png)"_s};
+    QTest::newRow("damaged pictures found by fuzzing")
+        << QStringList{u"a.jpg"_s, u"huge.jpg"_s, u"coefficients.jpg"_s, u"images.ico"_s, u"polygon.emf"_s}
+        << QList<PictureFile>{red,
+                              {dir + u"huge.jpg"_s, u"fuzz picture_jpeg/regression-huge-claimed-size.jpg"_s, {}},
+                              {dir + u"coefficients.jpg"_s,
+                               u"fuzz picture_jpeg/regression-progressive-huge-coefficients.jpg"_s, {}},
+                              {dir + u"images.ico"_s, u"fuzz picture_ico/regression-claims-65021-images.ico"_s, {}},
+                              {dir + u"polygon.emf"_s, u"fuzz picture_emf/regression-polygon-read-past-its-record.emf"_s, {}}}
+        << false << QStringList{u"red"_s, u"red"_s, u"#808080"_s, u"#808080"_s, u"#808080"_s}
+        << QStringList{u"Picture is too large (60000 x 60000)"_s, u"Icon image is not valid."_s,
+                       u"Enhanced metafile (EMF) is not valid."_s};
 }
 
 // Records alternate between no stock and stock, so the stock edits show
