@@ -61,6 +61,18 @@ void handBackFreedMemory()
 #endif
 }
 
+// Large buffers (a data set's columns, a table's rows) come from the system
+// and go straight back to it. glibc would otherwise raise that threshold
+// each time such a buffer is freed, so the columns that grow as a query's
+// rows come in would be moved within the heap, which keeps the old copies.
+void keepLargeBuffersApart()
+{
+#ifdef __GLIBC__
+    static const bool fixed = mallopt(M_MMAP_THRESHOLD, 128 * 1024) != 0;
+    (void)fixed;
+#endif
+}
+
 // A query engine and the tables it has been handed.
 struct Store {
     std::unique_ptr<SqlStore> sql;
@@ -236,6 +248,7 @@ void Connection::open()
 {
     if (m_snapshot)
         return;
+    keepLargeBuffersApart();
     const QMap<QString, QString> items = parseConnectionString(m_connectionString);
     const QString path = items.value(QStringLiteral("data source"));
     // Only reading is supported: a mode that asks for writing, or none at

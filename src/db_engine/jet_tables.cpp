@@ -18,6 +18,12 @@ namespace {
 
 struct VTable : sqlite3_vtab {
     std::shared_ptr<JetTable> table;
+    OpenScans *scans = nullptr;
+};
+
+struct ModuleData {
+    const QHash<QString, std::shared_ptr<JetTable>> *tables;
+    OpenScans *scans;
 };
 
 struct Cursor : sqlite3_vtab_cursor {
@@ -35,7 +41,8 @@ struct Cursor : sqlite3_vtab_cursor {
 
 int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_vtab **out, char **error)
 {
-    const auto *tables = static_cast<const QHash<QString, std::shared_ptr<JetTable>> *>(aux);
+    const auto *module = static_cast<const ModuleData *>(aux);
+    const auto *tables = module->tables;
     if (argc < 4) {
         *error = sqlite3_mprintf("jet: no table named");
         return SQLITE_ERROR;
@@ -55,6 +62,7 @@ int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_v
         return rc;
     auto *vt = new VTable();
     vt->table = table;
+    vt->scans = module->scans;
     *out = vt;
     return SQLITE_OK;
 }
@@ -155,13 +163,15 @@ int open(sqlite3_vtab *vt, sqlite3_vtab_cursor **out)
 {
     auto *cursor = new Cursor();
     cursor->table = static_cast<VTable *>(vt)->table.get();
+    static_cast<VTable *>(vt)->scans->opened(cursor);
     *out = cursor;
     return SQLITE_OK;
 }
 
-int close(sqlite3_vtab_cursor *cursor)
+int close(sqlite3_vtab_cursor *base)
 {
-    delete static_cast<Cursor *>(cursor);
+    static_cast<VTable *>(base->pVtab)->scans->closed(base);
+    delete static_cast<Cursor *>(base);
     return SQLITE_OK;
 }
 
@@ -226,12 +236,12 @@ int column(sqlite3_vtab_cursor *base, sqlite3_context *context, int column)
 {
     const auto *cursor = static_cast<Cursor *>(base);
     const JetTable &t = *cursor->table;
-    const JetTable::Cell *row = t.rowCells(cursor->row());
+    const JetTable::Row row = t.rowCells(cursor->row());
     if (t.isNull(row, column)) {
         sqlite3_result_null(context);
         return SQLITE_OK;
     }
-    const JetTable::Cell &c = t.cell(row, column);
+    const JetTable::Cell c = t.cell(row, column);
     switch (t.storage[std::size_t(column)]) {
     case ColumnValues::Storage::Integer:
         sqlite3_result_int(context, qint32(c.integer));
@@ -347,7 +357,7 @@ const JetTable::KeyList &JetTable::keyList(int column) const
         auto &pairs = slot->pairs;
         pairs.reserve(std::size_t(rows));
         for (int r = 0; r < rows; ++r) {
-            const Cell *row = rowCells(r);
+            const Row row = rowCells(r);
             if (!isNull(row, column))
                 pairs.emplace_back(qint32(cell(row, column).integer), r);
         }
@@ -370,6 +380,11 @@ const JetTable::KeyList &JetTable::keyList(int column) const
         }
     }
     return *slot;
+}
+
+bool JetTable::isKeyColumn(int column) const
+{
+    return keyColumn(*this, column);
 }
 
 std::pair<std::size_t, std::size_t> JetTable::KeyList::run(qint64 key) const
@@ -416,8 +431,8 @@ int compareRows(const JetTable &t, int column, int a, int b)
 {
     if (column < 0)
         return (a > b) - (a < b);
-    const JetTable::Cell *rowA = t.rowCells(a), *rowB = t.rowCells(b);
-    const JetTable::Cell &x = t.cell(rowA, column), &y = t.cell(rowB, column);
+    const JetTable::Row rowA = t.rowCells(a), rowB = t.rowCells(b);
+    const JetTable::Cell x = t.cell(rowA, column), y = t.cell(rowB, column);
     const ColumnValues::Storage storage = t.storage[std::size_t(column)];
     bool nullA = t.isNull(rowA, column), nullB = t.isNull(rowB, column);
     if (storage == ColumnValues::Storage::Real) {
@@ -471,7 +486,7 @@ const std::vector<int> &JetTable::rowOrder(const QByteArray &terms) const
         const auto gather = [&](auto &keyed, auto value, auto less) {
             keyed.reserve(std::size_t(rows));
             for (int r = 0; r < rows; ++r) {
-                const Cell *row = rowCells(r);
+                const Row row = rowCells(r);
                 if (isNull(row, column) || !value(cell(row, column), r, keyed))
                     nulls.push_back(r);
             }
@@ -556,41 +571,52 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
                     storage = ColumnValues::Storage::Bytes;   // unknown kinds: kept as NULL
             }
             distinct.resize(columns.size());
-            table->nullWords = (columns.size() + 63) / 64;
-            table->stride = table->nullWords + columns.size();
-            // Grown row by row, the cells would be copied over and over.
-            table->cells.reserve(file.rowsStated() * table->stride);
+            const std::size_t nullWords = (columns.size() + 31) / 32;
+            table->columnAt.resize(columns.size());
+            table->stride = nullWords;
+            for (std::size_t c = 0; c < columns.size(); ++c) {
+                table->columnAt[c] = quint32(table->stride);
+                table->stride += table->narrow(int(c)) ? 1 : 2;
+            }
+            // Grown row by row, the rows would be copied over and over.
+            table->words.reserve(file.rowsStated() * table->stride);
         },
         [&](std::vector<StoredValue> &row) {
             JetTable &t = *table;
-            const std::size_t at = t.cells.size();
-            t.cells.resize(at + t.stride, JetTable::Cell{0});
+            const std::size_t at = t.words.size();
+            t.words.resize(at + t.stride, 0);
+            quint32 *const words = t.words.data() + at;
+            const auto setNull = [&](std::size_t c) { words[c / 32] |= quint32(1) << (c % 32); };
             for (std::size_t c = 0; c < row.size() && c < t.storage.size(); ++c) {
                 const StoredValue &s = row[c];
-                JetTable::Cell &cell = t.cells[at + t.nullWords + c];
+                quint32 *const value = words + t.columnAt[c];
+                JetTable::Cell cell{};
                 bool null = s.kind == StoredValue::Kind::Null;
                 switch (t.storage[c]) {
                 case ColumnValues::Storage::Integer:
                     null = null || s.kind != StoredValue::Kind::Integer;
-                    cell.integer = null ? 0 : qint32(s.integer);
+                    *value = null ? 0 : quint32(qint32(s.integer));
                     break;
                 case ColumnValues::Storage::Real:
                     null = null || s.kind != StoredValue::Kind::Real;
                     cell.real = null ? 0.0 : s.real;
+                    std::memcpy(value, &cell, sizeof cell);
                     break;
                 case ColumnValues::Storage::Text:
                     null = null || s.kind != StoredValue::Kind::Text;
                     cell.text.begin = null ? 0 : distinct[c].keep(t.chars, s.text.utf16(), std::size_t(s.text.size()));
                     cell.text.length = null ? 0 : quint32(s.text.size());
+                    std::memcpy(value, &cell, sizeof cell);
                     break;
                 case ColumnValues::Storage::LongValue:
                     null = null || s.kind != StoredValue::Kind::LongValue;
                     cell.integer = null ? 0 : s.integer;
+                    std::memcpy(value, &cell, sizeof cell);
                     break;
                 case ColumnValues::Storage::Bytes:
                     null = null || s.kind != StoredValue::Kind::Bytes;
                     if (!null) {
-                        cell.integer = qint64(t.blobs.size());
+                        *value = quint32(t.blobs.size());
                         t.blobs.push_back(s.bytes);
                     }
                     break;
@@ -599,11 +625,11 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
                     break;
                 }
                 if (null)
-                    t.cells[at + c / 64].nullBits |= quint64(1) << (c % 64);
+                    setNull(c);
             }
             // A short row (none yet) reads as NULLs in its missing columns.
             for (std::size_t c = row.size(); c < t.storage.size(); ++c)
-                t.cells[at + c / 64].nullBits |= quint64(1) << (c % 64);
+                setNull(c);
             ++t.rows;
         });
     // The characters grew by doubling. What growth left over was never
@@ -612,9 +638,31 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
     return table;
 }
 
-void registerJetModule(sqlite3 *db, const QHash<QString, std::shared_ptr<JetTable>> *tables)
+int OpenScans::rowOf(const JetTable *table) const
 {
-    sqlite3_create_module_v2(db, "jet", &kModule, const_cast<QHash<QString, std::shared_ptr<JetTable>> *>(tables), nullptr);
+    const Cursor *found = nullptr;
+    for (const void *open : m_open) {
+        const auto *cursor = static_cast<const Cursor *>(open);
+        if (cursor->table != table)
+            continue;
+        if (found)
+            return -1;
+        found = cursor;
+    }
+    return found && found->at < found->end ? found->row() : -1;
+}
+
+void OpenScans::closed(const void *cursor)
+{
+    const auto it = std::find(m_open.begin(), m_open.end(), cursor);
+    if (it != m_open.end())
+        m_open.erase(it);
+}
+
+void registerJetModule(sqlite3 *db, const QHash<QString, std::shared_ptr<JetTable>> *tables, OpenScans *scans)
+{
+    sqlite3_create_module_v2(db, "jet", &kModule, new ModuleData{tables, scans},
+                             [](void *data) { delete static_cast<ModuleData *>(data); });
 }
 
 } // namespace db

@@ -19,6 +19,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -64,23 +65,37 @@ struct JetTable {
         struct {
             quint32 begin, length;
         } text;
-        quint64 nullBits;
     };
-    // Each row is `stride` cells: its NULL flags (a bit per column), then a
-    // cell per column. Texts lie in `chars`, a text that repeats in a column
-    // mostly once.
-    std::size_t nullWords = 0;
+    // Rows are `stride` words each: the NULL flags (a bit per column), then
+    // each column's value at `columnAt`, in one word for the integer kinds
+    // and blobs, in two for the others. A large stock holds hundreds of
+    // thousands of rows, most of their values integers. Texts lie in `chars`,
+    // a text that repeats in a column once.
+    using Row = const quint32 *;
     std::size_t stride = 0;
-    std::vector<Cell> cells;
+    std::vector<quint32> columnAt;
+    std::vector<quint32> words;
     std::vector<char16_t> chars;
     std::vector<QByteArray> blobs;
 
-    const Cell *rowCells(int row) const { return cells.data() + std::size_t(row) * stride; }
-    bool isNull(const Cell *row, int column) const
+    Row rowCells(int row) const { return words.data() + std::size_t(row) * stride; }
+    bool isNull(Row row, int column) const { return (row[unsigned(column) / 32] >> (unsigned(column) % 32)) & 1u; }
+    Cell cell(Row row, int column) const
     {
-        return (row[std::size_t(column) / 64].nullBits >> (unsigned(column) % 64)) & 1u;
+        Cell c{};
+        const quint32 *at = row + columnAt[std::size_t(column)];
+        if (narrow(column))
+            c.integer = qint32(*at);
+        else
+            std::memcpy(&c, at, sizeof c);
+        return c;
     }
-    const Cell &cell(const Cell *row, int column) const { return row[nullWords + std::size_t(column)]; }
+    // Whether a column's values take one word.
+    bool narrow(int column) const
+    {
+        const ColumnValues::Storage s = storage[std::size_t(column)];
+        return s == ColumnValues::Storage::Integer || s == ColumnValues::Storage::Bytes;
+    }
     QStringView text(const Cell &c) const
     {
         return c.text.length ? QStringView(chars.data() + c.text.begin, qsizetype(c.text.length)) : QStringView(u"", 0);
@@ -106,6 +121,8 @@ struct JetTable {
     mutable std::mutex cacheMutex;
 
     const KeyList &keyList(int column) const;
+    // Whether `column` is the table's ID, the key that joins look up.
+    bool isKeyColumn(int column) const;
 
     // Whether the scan can deliver rows ordered by `column` (-1: the rowid)
     // exactly as SQLite would sort the values it reads from the column.
@@ -121,8 +138,24 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name);
 // The SQL type under which a column is declared (it names the Jet kind).
 QString declaredColumn(const StoredColumn &column, bool reference, const char *collation);
 
-// Registers the "jet" module; `tables` (lower-case name -> table) must
-// outlive the connection.
-void registerJetModule(sqlite3 *db, const QHash<QString, std::shared_ptr<JetTable>> *tables);
+// The scans open on one connection's tables. While a plain join runs, the
+// row it returns is made of the rows its scans stand on, so a result can
+// name those rows instead of copying their values.
+class OpenScans {
+public:
+    // The row the one open scan of `table` stands on; -1 when none is open
+    // on it, or more than one (a table joined to itself), or it is at its end.
+    int rowOf(const JetTable *table) const;
+
+    void opened(const void *cursor) { m_open.push_back(cursor); }
+    void closed(const void *cursor);
+
+private:
+    std::vector<const void *> m_open;   // a statement opens a few at a time
+};
+
+// Registers the "jet" module; `tables` (module key -> table) and `scans`
+// must outlive the connection.
+void registerJetModule(sqlite3 *db, const QHash<QString, std::shared_ptr<JetTable>> *tables, OpenScans *scans);
 
 } // namespace db

@@ -1,5 +1,7 @@
 #include "result_table.h"
 
+#include "jet_tables.h"
+
 namespace db {
 
 QString columnKindName(ColumnKind kind)
@@ -76,11 +78,30 @@ int ResultTable::rowCount() const
     return data.empty() ? int(rows.size()) : dataRows;
 }
 
+namespace {
+
+// The value a source column holds for `row`; false for NULL.
+bool sourceCell(const ResultTable &t, int row, const ColumnValues &c, JetTable::Cell &value)
+{
+    const ResultTable::Source &s = t.sources[std::size_t(c.source)];
+    const JetTable::Row cells = s.table->rowCells(int(s.rows.at(std::size_t(row))));
+    if (s.table->isNull(cells, c.tableColumn))
+        return false;
+    value = s.table->cell(cells, c.tableColumn);
+    return true;
+}
+
+} // namespace
+
 bool ResultTable::isNull(int row, int column) const
 {
     if (data.empty())
         return rows.at(row).at(column).isNull();
-    return data.at(column).nulls.at(row) != 0;
+    const ColumnValues &c = data.at(column);
+    JetTable::Cell cell;
+    if (c.source >= 0)
+        return !sourceCell(*this, row, c, cell);
+    return c.nulls.at(row) != 0;
 }
 
 qint32 ResultTable::integerAt(int row, int column) const
@@ -88,6 +109,10 @@ qint32 ResultTable::integerAt(int row, int column) const
     if (data.empty() || data.at(column).storage != ColumnValues::Storage::Integer)
         return value(row, column).toInt();
     const ColumnValues &c = data[column];
+    if (c.source >= 0) {
+        JetTable::Cell cell;
+        return sourceCell(*this, row, c, cell) ? qint32(cell.integer) : 0;
+    }
     return c.nulls.at(row) ? 0 : c.integers[row];
 }
 
@@ -96,6 +121,16 @@ double ResultTable::realAt(int row, int column) const
     if (data.empty())
         return value(row, column).toDouble();
     const ColumnValues &c = data.at(column);
+    if (c.source >= 0) {
+        JetTable::Cell cell;
+        if (!sourceCell(*this, row, c, cell))
+            return 0;
+        switch (c.storage) {
+        case ColumnValues::Storage::Real: return cell.real;
+        case ColumnValues::Storage::Integer: return qint32(cell.integer);
+        default: return value(row, column).toDouble();
+        }
+    }
     if (c.nulls.at(row))
         return 0;
     switch (c.storage) {
@@ -108,7 +143,13 @@ double ResultTable::realAt(int row, int column) const
 QStringView ResultTable::textAt(int row, int column) const
 {
     const ColumnValues &c = data.at(column);
-    if (c.storage != ColumnValues::Storage::Text || c.nulls.at(row))
+    if (c.storage != ColumnValues::Storage::Text)
+        return {};
+    if (c.source >= 0) {
+        JetTable::Cell cell;
+        return sourceCell(*this, row, c, cell) ? sources[std::size_t(c.source)].table->text(cell) : QStringView();
+    }
+    if (c.nulls.at(row))
         return {};
     return QStringView((c.shared ? c.shared : c.chars.data()) + c.offsets[row], qsizetype(c.lengths[row]));
 }
@@ -118,23 +159,41 @@ QVariant ResultTable::value(int row, int column) const
     if (data.empty())
         return rows.at(row).at(column);
     const ColumnValues &c = data.at(column);
-    if (c.nulls.at(row))
+    qint64 integer = 0;   // Integer, LongValue and Bytes (an index into the table's blobs)
+    double real = 0;
+    if (c.source >= 0) {
+        JetTable::Cell cell;
+        if (!sourceCell(*this, row, c, cell))
+            return {};
+        integer = c.storage == ColumnValues::Storage::Integer ? qint32(cell.integer) : cell.integer;
+        real = c.storage == ColumnValues::Storage::Real ? cell.real : 0;
+    } else if (c.nulls.at(row)) {
         return {};
+    } else {
+        switch (c.storage) {
+        case ColumnValues::Storage::Integer: integer = c.integers[row]; break;
+        case ColumnValues::Storage::Real: real = c.reals[row]; break;
+        case ColumnValues::Storage::LongValue: integer = c.references[row]; break;
+        default: break;
+        }
+    }
     switch (c.storage) {
     case ColumnValues::Storage::Integer:
         if (columns.at(column).kind == ColumnKind::Boolean)
-            return QVariant(c.integers[row] != 0);
-        return QVariant(c.integers[row]);
+            return QVariant(integer != 0);
+        return QVariant(qint32(integer));
     case ColumnValues::Storage::Real:
-        return QVariant(c.reals[row]);
+        return QVariant(real);
     case ColumnValues::Storage::Text:
         return QVariant(textAt(row, column).toString());
     case ColumnValues::Storage::Bytes:
+        if (c.source >= 0)
+            return QVariant(sources[std::size_t(c.source)].table->blobs.at(std::size_t(integer)));
         return QVariant(c.bytes[row]);
     case ColumnValues::Storage::LongValue:
-        return longValues ? longValues->readLongValue(c.references[row], columns[column].kind) : QVariant();
+        return longValues ? longValues->readLongValue(integer, columns[column].kind) : QVariant();
     case ColumnValues::Storage::Variant:
-        return c.variants[row];
+        return c.source >= 0 ? QVariant() : c.variants[row];
     }
     return {};
 }

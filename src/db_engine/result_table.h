@@ -14,6 +14,8 @@
 
 namespace db {
 
+struct JetTable;
+
 // Kinds of stored columns, named as Jet knows them; a data set field checks
 // its column against these when it binds.
 enum class ColumnKind {
@@ -55,6 +57,11 @@ struct ColumnValues {
     std::vector<QByteArray> bytes;          // Bytes
     std::vector<qint64> references;         // LongValue: for the table's LongValueReader
     std::vector<QVariant> variants;         // Variant (columns of no declared kind)
+    // Values left in a table of the snapshot: row r's value is column
+    // `tableColumn` of the table row that source `source` gives for r. The
+    // arrays above (`nulls` too) are then empty.
+    int source = -1;
+    int tableColumn = -1;
 
     static Storage storageFor(ColumnKind kind);
     void reserve(std::size_t rows);
@@ -79,6 +86,14 @@ public:
     // implementation detail, public for the engine
     std::vector<std::vector<QVariant>> rows;  // hand-built tables only
     std::vector<ColumnValues> data;           // what the engine fills
+    // A table of the snapshot and, per result row, the row of it that the
+    // result's columns of that table read. A plain join's rows are made of
+    // its tables' rows: naming them costs far less than copying values.
+    struct Source {
+        std::shared_ptr<const JetTable> table;
+        std::vector<quint32> rows;
+    };
+    std::vector<Source> sources;
     std::shared_ptr<const LongValueReader> longValues;
     int dataRows = 0;
 };

@@ -8,6 +8,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <cstring>
 
@@ -77,6 +79,49 @@ struct Statement {
     sqlite3_stmt *s = nullptr;
     ~Statement() { sqlite3_finalize(s); }
 };
+
+// Whether SQLite's value is exactly the table's value in `row`, as the
+// module handed it out.
+bool sameValue(sqlite3_value *v, const JetTable &t, int row, int column)
+{
+    const JetTable::Row cells = t.rowCells(row);
+    const int type = sqlite3_value_type(v);
+    if (t.isNull(cells, column) || type == SQLITE_NULL)
+        return t.isNull(cells, column) && type == SQLITE_NULL;
+    const JetTable::Cell cell = t.cell(cells, column);
+    switch (t.storage[std::size_t(column)]) {
+    case ColumnValues::Storage::Integer:
+        return type == SQLITE_INTEGER && sqlite3_value_int64(v) == qint32(cell.integer);
+    case ColumnValues::Storage::LongValue:
+        return type == SQLITE_INTEGER && sqlite3_value_int64(v) == cell.integer;
+    case ColumnValues::Storage::Real: {
+        const double d = sqlite3_value_double(v);
+        return type == SQLITE_FLOAT && std::memcmp(&d, &cell.real, sizeof d) == 0;
+    }
+    case ColumnValues::Storage::Text: {
+        // Read as bytes, blob first: asking the size of a text first would
+        // turn it into UTF-8.
+        if (type != SQLITE_TEXT)
+            return false;
+        const QStringView text = t.text(cell);
+        const std::size_t bytes = std::size_t(text.size()) * sizeof(char16_t);
+        const void *data = sqlite3_value_blob(v);
+        return std::size_t(sqlite3_value_bytes(v)) == bytes
+            && (bytes == 0 || data == text.utf16() || std::memcmp(data, text.utf16(), bytes) == 0);
+    }
+    case ColumnValues::Storage::Bytes: {
+        if (type != SQLITE_BLOB)
+            return false;
+        const QByteArray &b = t.blobs[std::size_t(cell.integer)];
+        const void *data = sqlite3_value_blob(v);
+        return sqlite3_value_bytes(v) == b.size()
+            && (b.isEmpty() || std::memcmp(data, b.constData(), std::size_t(b.size())) == 0);
+    }
+    case ColumnValues::Storage::Variant:
+        break;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -154,12 +199,71 @@ SqlStore::SqlStore()
     // ATTACH counts as read-only to SQLite but would create a file.
     sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
     sqlite3_create_collation_v2(m_db, kCollation, SQLITE_UTF16_ALIGNED, nullptr, collate, nullptr);
-    registerJetModule(m_db, &m_tables);
+    registerJetModule(m_db, &m_tables, &m_scans);
 }
 
 SqlStore::~SqlStore()
 {
     sqlite3_close(m_db);
+}
+
+// Which result columns are plain columns of one of the snapshot's tables:
+// these start out as sources (see ResultTable::Source), one per table.
+void SqlStore::findSources(sqlite3_stmt *stmt, ResultTable &result) const
+{
+    for (int c = 0; c < int(result.data.size()); ++c) {
+        const auto *table = static_cast<const char16_t *>(sqlite3_column_table_name16(stmt, c));
+        const auto *origin = static_cast<const char16_t *>(sqlite3_column_origin_name16(stmt, c));
+        if (!table || !origin)
+            continue;
+        const std::shared_ptr<JetTable> t = m_named.value(QStringView(table).toString().toLower());
+        if (!t)
+            continue;
+        const QStringView name(origin);
+        int column = 0;
+        while (column < int(t->columns.size()) && t->columns[std::size_t(column)].name.compare(name, Qt::CaseInsensitive) != 0)
+            ++column;
+        ColumnValues &col = result.data[std::size_t(c)];
+        if (column == int(t->columns.size()) || t->storage[std::size_t(column)] != col.storage)
+            continue;
+        auto source = std::find_if(result.sources.begin(), result.sources.end(),
+                                   [&](const ResultTable::Source &s) { return s.table == t; });
+        if (source == result.sources.end())
+            source = result.sources.insert(result.sources.end(), ResultTable::Source{t, {}});
+        col.source = int(source - result.sources.begin());
+        col.tableColumn = column;
+    }
+}
+
+// Turns a source column into one that holds its values, those of the rows
+// so far read from its table.
+void SqlStore::keepValues(ColumnValues &col, TextSource &text, const ResultTable::Source &source) const
+{
+    const JetTable &t = *source.table;
+    const int column = col.tableColumn;
+    col.source = -1;
+    col.tableColumn = -1;
+    col.reserve(source.rows.size());
+    for (const quint32 r : source.rows) {
+        const JetTable::Row cells = t.rowCells(int(r));
+        const bool null = t.isNull(cells, column);
+        const JetTable::Cell cell = t.cell(cells, column);
+        col.nulls.push_back(null ? 1 : 0);
+        switch (col.storage) {
+        case ColumnValues::Storage::Integer: col.integers.push_back(null ? 0 : qint32(cell.integer)); break;
+        case ColumnValues::Storage::Real: col.reals.push_back(null ? 0.0 : cell.real); break;
+        case ColumnValues::Storage::LongValue: col.references.push_back(null ? 0 : cell.integer); break;
+        case ColumnValues::Storage::Bytes:
+            col.bytes.push_back(null ? QByteArray() : t.blobs[std::size_t(cell.integer)]);
+            break;
+        case ColumnValues::Storage::Text: {
+            const QStringView value = null ? QStringView() : t.text(cell);
+            appendText(col, text, value.utf16(), std::size_t(value.size()));
+            break;
+        }
+        case ColumnValues::Storage::Variant: col.variants.emplace_back(); break;
+        }
+    }
 }
 
 void SqlStore::setProgressHandler(std::function<void(const QString &, int)> handler)
@@ -179,6 +283,7 @@ void SqlStore::setProgressHandler(std::function<void(const QString &, int)> hand
 void SqlStore::attach(const QString &table, std::shared_ptr<JetTable> data)
 {
     const QString key = QStringLiteral("t%1").arg(m_tables.size());
+    m_named.insert(table.toLower(), data);
     m_tables.insert(key, std::move(data));
     const QString create = QStringLiteral("CREATE VIRTUAL TABLE %1 USING jet(%2)").arg(quotedIdentifier(table), key);
     if (sqlite3_exec(m_db, create.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -231,15 +336,69 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
             if (written[c].compare(result.columns[c].name, Qt::CaseInsensitive) == 0)
                 result.columns[c].name = written[c];
 
+    findSources(stmt.s, result);
+    // Per source: the row its table's scan stands on now, and how many
+    // columns still read through it.
+    std::vector<int> sourceRow(result.sources.size(), -1);
+    std::vector<int> sourceUsers(result.sources.size(), 0);
+    // When the result holds a source's ID, the row is also found by it: a
+    // union's rows come out of SQLite's own temporary table, after the scans.
+    struct Key {
+        int resultColumn = -1;
+        int tableColumn = -1;
+        const JetTable::KeyList *list = nullptr;
+    };
+    std::vector<Key> keys(result.sources.size());
+    for (int c = 0; c < columnCount; ++c) {
+        const ColumnValues &col = result.data[std::size_t(c)];
+        if (col.source < 0)
+            continue;
+        ++sourceUsers[std::size_t(col.source)];
+        Key &key = keys[std::size_t(col.source)];
+        if (key.resultColumn < 0 && result.sources[std::size_t(col.source)].table->isKeyColumn(col.tableColumn))
+            key = {c, col.tableColumn, nullptr};
+    }
+    const auto rowNamedByKey = [&](std::size_t s, int row) {
+        Key &key = keys[s];
+        if (key.resultColumn < 0)
+            return row;
+        const JetTable &t = *result.sources[s].table;
+        sqlite3_value *v = sqlite3_column_value(stmt.s, key.resultColumn);
+        if (sqlite3_value_type(v) != SQLITE_INTEGER)
+            return row;
+        const qint64 id = sqlite3_value_int64(v);
+        if (row >= 0) {
+            const JetTable::Row cells = t.rowCells(row);
+            if (!t.isNull(cells, key.tableColumn) && qint32(t.cell(cells, key.tableColumn).integer) == id)
+                return row;
+        }
+        if (!key.list)
+            key.list = &t.keyList(key.tableColumn);
+        const auto [begin, end] = key.list->run(id);
+        return end - begin == 1 ? key.list->pairs[begin].second : -1;
+    };
+
     std::vector<TextSource> textSources(static_cast<std::size_t>(columnCount));
     int rows = 0;
     int rc;
     while ((rc = sqlite3_step(stmt.s)) == SQLITE_ROW) {
+        for (std::size_t s = 0; s < result.sources.size(); ++s)
+            sourceRow[s] = sourceUsers[s] > 0 ? rowNamedByKey(s, m_scans.rowOf(result.sources[s].table.get())) : -1;
         for (int c = 0; c < columnCount; ++c) {
             ColumnValues &col = result.data[c];
             // One statement call per value; the sqlite3_value_* readers that
             // follow skip the statement's checks and mutex.
             sqlite3_value *v = sqlite3_column_value(stmt.s, c);
+            if (col.source >= 0) {
+                const std::size_t s = std::size_t(col.source);
+                const int row = sourceRow[s];
+                if (row >= 0 && sameValue(v, *result.sources[s].table, row, col.tableColumn))
+                    continue;
+                // Not the scan's row (a sort or a union came between):
+                // from here on the column holds its values itself.
+                keepValues(col, textSources[std::size_t(c)], result.sources[s]);
+                --sourceUsers[s];
+            }
             const int type = sqlite3_value_type(v);
             const bool null = type == SQLITE_NULL;
             col.nulls.push_back(null ? 1 : 0);
@@ -289,10 +448,19 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
                 break;
             }
         }
+        for (std::size_t s = 0; s < result.sources.size(); ++s)
+            if (sourceUsers[s] > 0)
+                result.sources[s].rows.push_back(quint32(sourceRow[s]));
         ++rows;
     }
     if (rc != SQLITE_DONE)
         throw Error(QStringLiteral("The query failed: %1.").arg(QString::fromUtf8(sqlite3_errmsg(m_db))));
+    for (std::size_t s = 0; s < result.sources.size(); ++s) {
+        if (sourceUsers[s] == 0)
+            result.sources[s] = {};   // every column copied its values
+        else
+            result.sources[s].rows.shrink_to_fit();
+    }
     result.dataRows = rows;
     return true;
 }

@@ -16,6 +16,7 @@
 #include <memory>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace db {
 
@@ -46,8 +47,12 @@ public:
 private:
     struct TextSource;
     void appendText(ColumnValues &col, TextSource &source, const void *data, std::size_t units) const;
+    void findSources(sqlite3_stmt *stmt, ResultTable &result) const;
+    void keepValues(ColumnValues &col, TextSource &text, const ResultTable::Source &source) const;
 
     QHash<QString, std::shared_ptr<JetTable>> m_tables;   // module key -> table; outlives m_db
+    QHash<QString, std::shared_ptr<JetTable>> m_named;    // lower-case name in queries -> table
+    OpenScans m_scans;                                    // outlives m_db
     sqlite3 *m_db = nullptr;
     std::function<void(const QString &, int)> m_progress;
 };

@@ -55,33 +55,48 @@ void tst_ResultText::initTestCase()
 void tst_ResultText::values_data()
 {
     QTest::addColumn<QString>("query");
+    QTest::addColumn<int>("column");
     QTest::addColumn<QStringList>("expected");
     const QStringList names = m_names;
     QStringList built;
     for (const QString &n : names)
         built << (n == QLatin1String("<NULL>") ? n : n + u'!');
-    QTest::newRow("from the table") << "SELECT Name FROM Names ORDER BY ID" << names;
-    QTest::newRow("built by SQLite") << "SELECT Name || '!' FROM Names ORDER BY ID" << built;
-    QTest::newRow("table, then built") << "SELECT Name FROM Names UNION ALL SELECT Name || '!' FROM Names" << names + built;
-    QTest::newRow("built, then table") << "SELECT Name || '!' FROM Names UNION ALL SELECT Name FROM Names" << built + names;
-    QTest::newRow("through a sort") << "SELECT Name FROM Names ORDER BY +ID" << names;
+    QTest::newRow("from the table") << "SELECT Name FROM Names ORDER BY ID" << 0 << names;
+    QTest::newRow("built by SQLite") << "SELECT Name || '!' FROM Names ORDER BY ID" << 0 << built;
+    QTest::newRow("table, then built") << "SELECT Name FROM Names UNION ALL SELECT Name || '!' FROM Names" << 0 << names + built;
+    QTest::newRow("built, then table") << "SELECT Name || '!' FROM Names UNION ALL SELECT Name FROM Names" << 0 << built + names;
+    QTest::newRow("through a sort") << "SELECT Name FROM Names ORDER BY +ID" << 0 << names;
     QStringList repeated;   // copies of equal values are kept once
     for (const QString &n : names)
         for (int i = 0; i < int(names.size()); ++i)
             repeated << n;
     QTest::newRow("repeated, through a sort")
-        << "SELECT A.Name FROM Names A, Names B ORDER BY +A.ID, B.ID" << repeated;
+        << "SELECT A.Name FROM Names A, Names B ORDER BY +A.ID, B.ID" << 0 << repeated;
     QTest::newRow("alternating, through a sort")
-        << "SELECT A.Name FROM Names A, Names B ORDER BY +B.ID, A.ID" << [&] {
+        << "SELECT A.Name FROM Names A, Names B ORDER BY +B.ID, A.ID" << 0 << [&] {
                QStringList list;
                for (int i = 0; i < int(names.size()); ++i)
                    list += names;
                return list;
            }();
+    // A plain column is read from its table's row where SQLite's row is made
+    // of the scans' rows, or where the result holds the row's ID; any other
+    // value is a copy.
+    QStringList ids;
+    for (int i = 1; i <= int(names.size()); ++i)
+        ids << QString::number(i);
+    const QStringList turned = names.mid(0, 2) + QStringList(names.crbegin(), names.crend() - 2);
+    QTest::newRow("numbers from the table") << "SELECT ID FROM Names ORDER BY ID" << 0 << ids;
+    QTest::newRow("numbers through a sort") << "SELECT ID FROM Names ORDER BY +ID" << 0 << ids;
+    QTest::newRow("a union, rows found by ID")
+        << "SELECT ID, Name FROM Names WHERE ID > 4 UNION SELECT ID, Name FROM Names WHERE ID <= 4" << 1 << names;
+    QTest::newRow("a table joined to itself, the ID's row, then another")
+        << "SELECT A.ID, B.Name FROM Names A, Names B WHERE B.ID = CASE WHEN A.ID < 3 THEN A.ID ELSE 11 - A.ID END"
+           " ORDER BY A.ID" << 1 << turned;
     // More distinct copies than a first look-up table holds, each met again
     // after it has grown.
     QTest::newRow("many distinct, repeated, through a sort")
-        << "SELECT A.Name || B.ID FROM Names A, Names B, Names C ORDER BY +C.ID, B.ID, A.ID" << [&] {
+        << "SELECT A.Name || B.ID FROM Names A, Names B, Names C ORDER BY +C.ID, B.ID, A.ID" << 0 << [&] {
                QStringList list;
                for (int c = 0; c < int(names.size()); ++c)
                    for (int b = 1; b <= int(names.size()); ++b)
@@ -94,11 +109,12 @@ void tst_ResultText::values_data()
 void tst_ResultText::values()
 {
     QFETCH(QString, query);
+    QFETCH(int, column);
     QFETCH(QStringList, expected);
     db::Connection connection;
     connection.setConnectionString(testdb::connectionStringFor(m_path));
     connection.open();
-    QCOMPARE(texts(connection.execute(query), 0), expected);
+    QCOMPARE(texts(connection.execute(query), column), expected);
 }
 
 void tst_ResultText::outlivesTheConnection()
