@@ -17,6 +17,7 @@
 
 #include "picture_decoding.h"
 
+#include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -482,6 +483,17 @@ QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize)
 {
     if (!wellFormedEmf(bytes))
         throw PictureError(QStringLiteral("Enhanced metafile (EMF) is not valid"));
+    // The extent of the header's bounds, in device pixels (the edges may come
+    // in either order). The same bound as for the other formats' pixels:
+    // drawings claiming millions of pixels across keep the libraries busy for
+    // seconds even when shown small.
+    const auto extent = [&](qsizetype from, qsizetype to) {
+        return std::abs(qint64(qint32(word32(bytes, to))) - qint32(word32(bytes, from))) + 1;
+    };
+    const qint64 width = extent(8, 16), height = extent(12, 20);
+    const int limit = QImageReader::allocationLimit();
+    if (limit > 0 && width * height * 4 / (1024 * 1024) >= limit)
+        throw PictureError(QStringLiteral("Picture is too large (%1 x %2)").arg(width).arg(height));
     return drawApart([&] { return drawEnhancedMetafile(bytes, deviceSize); },
                      QStringLiteral("Enhanced metafile (EMF) is not valid"));
 }

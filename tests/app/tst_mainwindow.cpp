@@ -769,16 +769,18 @@ void tst_MainWindow::pictureFollowsRecord_data()
         << QStringList{u"red"_s, u"red"_s, u"red"_s}
         << QStringList{u"JPEG error #%1."_s.arg(JERR_NO_SOI), u"Unknown picture file extension (.png)"_s};
     QTest::newRow("damaged pictures found by fuzzing")
-        << QStringList{u"a.jpg"_s, u"huge.jpg"_s, u"coefficients.jpg"_s, u"images.ico"_s, u"polygon.emf"_s}
+        << QStringList{u"a.jpg"_s, u"huge.jpg"_s, u"coefficients.jpg"_s, u"images.ico"_s, u"polygon.emf"_s,
+                       u"bounds.emf"_s}
         << QList<PictureFile>{red,
                               {dir + u"huge.jpg"_s, u"fuzz picture_jpeg/regression-huge-claimed-size.jpg"_s, {}},
                               {dir + u"coefficients.jpg"_s,
                                u"fuzz picture_jpeg/regression-progressive-huge-coefficients.jpg"_s, {}},
                               {dir + u"images.ico"_s, u"fuzz picture_ico/regression-claims-65021-images.ico"_s, {}},
-                              {dir + u"polygon.emf"_s, u"fuzz picture_emf/regression-polygon-read-past-its-record.emf"_s, {}}}
-        << false << QStringList{u"red"_s, u"red"_s, u"#808080"_s, u"#808080"_s, u"#808080"_s}
+                              {dir + u"polygon.emf"_s, u"fuzz picture_emf/regression-polygon-read-past-its-record.emf"_s, {}},
+                              {dir + u"bounds.emf"_s, u"fuzz picture_emf/regression-huge-bounds.emf"_s, {}}}
+        << false << QStringList{u"red"_s, u"red"_s, u"#808080"_s, u"#808080"_s, u"#808080"_s, u"#808080"_s}
         << QStringList{u"Picture is too large (60000 x 60000)"_s, u"Icon image is not valid."_s,
-                       u"Enhanced metafile (EMF) is not valid."_s};
+                       u"Enhanced metafile (EMF) is not valid."_s, u"Picture is too large (320 x 2097170)"_s};
 }
 
 // Records alternate between no stock and stock, so the stock edits show
