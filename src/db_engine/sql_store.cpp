@@ -194,7 +194,7 @@ SqlStore::SqlStore()
     }
     sqlite3_exec(m_db,
                  "PRAGMA page_size=65536; PRAGMA encoding='UTF-16le'; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
-                 "PRAGMA temp_store=FILE; PRAGMA cache_size=-1000000;",
+                 "PRAGMA temp_store=FILE; PRAGMA cache_size=-1000000; PRAGMA temp.page_size=65536; PRAGMA temp.cache_size=-8000;",
                  nullptr, nullptr, nullptr);
     // ATTACH counts as read-only to SQLite but would create a file.
     sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
