@@ -5,8 +5,10 @@
 # Each target starts from its seeds (fuzz/corpus/TARGET) and what earlier runs
 # found (build-fuzz/corpus/TARGET). A fault leaves its input in
 # build-fuzz/faults/TARGET/ and makes the script fail. Memory is limited to
-# RSS_LIMIT_MB (default 2048) in all and MALLOC_LIMIT_MB (default 16) per
-# allocation; an input taking over TIMEOUT seconds (default 10) is a hang.
+# RSS_LIMIT_MB (default 2048) in all and MALLOC_LIMIT_MB per allocation
+# (default 16; 32 for the metafile targets, whose drawing at the natural-size
+# bound of 2048 x 2048 pixels is itself 16 MiB); an input taking over TIMEOUT
+# seconds (default 10) is a hang.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
@@ -31,10 +33,14 @@ for target in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$target
   faults=build-fuzz/faults/$target
   mkdir -p "$corpus" "$faults"
+  case $target in
+    picture_emf | picture_wmf) malloc_limit=${MALLOC_LIMIT_MB:-32} ;;
+    *) malloc_limit=${MALLOC_LIMIT_MB:-16} ;;
+  esac
   echo "== $target: $seconds s"
   if ! build-fuzz/"$target" "$corpus" "fuzz/corpus/$target" \
       -max_total_time="$seconds" -timeout="${TIMEOUT:-10}" \
-      -rss_limit_mb="${RSS_LIMIT_MB:-2048}" -malloc_limit_mb="${MALLOC_LIMIT_MB:-16}" \
+      -rss_limit_mb="${RSS_LIMIT_MB:-2048}" -malloc_limit_mb="$malloc_limit" \
       -artifact_prefix="$faults/" -print_final_stats=1 ${FUZZ_OPTIONS:-} \
       2> "build-fuzz/$target.log"; then
     status=1
