@@ -490,9 +490,12 @@ QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize)
     const auto extent = [&](qsizetype from, qsizetype to) {
         return std::abs(qint64(qint32(word32(bytes, to))) - qint32(word32(bytes, from))) + 1;
     };
-    const qint64 width = extent(8, 16), height = extent(12, 20);
+    const qint64 width = extent(8, 16), height = extent(12, 20);   // each at most 2^32
+    // At least `limit` MB of 4-byte pixels, without multiplying the two
+    // extents, whose product may not fit.
     const int limit = QImageReader::allocationLimit();
-    if (limit > 0 && width * height * 4 / (1024 * 1024) >= limit)
+    const qint64 pixels = qint64(limit) * (1024 * 1024 / 4);
+    if (limit > 0 && width >= (pixels + height - 1) / height)
         throw PictureError(QStringLiteral("Picture is too large (%1 x %2)").arg(width).arg(height));
     return drawApart([&] { return drawEnhancedMetafile(bytes, deviceSize); },
                      QStringLiteral("Enhanced metafile (EMF) is not valid"));

@@ -781,6 +781,11 @@ void tst_MainWindow::pictureFollowsRecord_data()
         << false << QStringList{u"red"_s, u"red"_s, u"#808080"_s, u"#808080"_s, u"#808080"_s, u"#808080"_s}
         << QStringList{u"Picture is too large (60000 x 60000)"_s, u"Icon image is not valid."_s,
                        u"Enhanced metafile (EMF) is not valid."_s, u"Picture is too large (320 x 2097170)"_s};
+    QTest::newRow("metafile bounds whose area overflows")
+        << QStringList{u"a.jpg"_s, u"overflow.emf"_s}
+        << QList<PictureFile>{red, {dir + u"overflow.emf"_s, u"fuzz picture_emf/regression-bounds-overflow.emf"_s, {}}}
+        << false << QStringList{u"red"_s, u"red"_s}
+        << QStringList{u"Picture is too large (2130706240 x 1171488443)"_s};
 }
 
 // Records alternate between no stock and stock, so the stock edits show
