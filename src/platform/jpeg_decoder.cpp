@@ -158,12 +158,8 @@ void open(Session &s, const QByteArray &bytes)
 // memory for it.
 QImage outputImage(const Session &s)
 {
-    // The same bound as Qt's readers of the other formats (none when it is
-    // 0): a few bytes of header may claim a picture of gigabytes.
-    const int limit = QImageReader::allocationLimit();
-    const qint64 megabytes = qint64(s.info.output_width) * s.info.output_height * 4 / (1024 * 1024);
-    if (limit > 0 && megabytes >= limit)
-        throw PictureError(QStringLiteral("Picture is too large (%1 x %2)").arg(s.info.image_width).arg(s.info.image_height));
+    // The same bound as Qt's readers of the other formats.
+    checkImageBound(s.info.output_width, s.info.output_height, s.info.image_width, s.info.image_height);
     QImage image(int(s.info.output_width), int(s.info.output_height), QImage::Format_RGB32);
     if (image.isNull())
         throw PictureError(QStringLiteral("Not enough memory for a %1 x %2 picture")

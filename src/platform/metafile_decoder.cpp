@@ -17,7 +17,6 @@
 
 #include "picture_decoding.h"
 
-#include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -484,19 +483,14 @@ QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize)
     if (!wellFormedEmf(bytes))
         throw PictureError(QStringLiteral("Enhanced metafile (EMF) is not valid"));
     // The extent of the header's bounds, in device pixels (the edges may come
-    // in either order). The same bound as for the other formats' pixels:
+    // in either order), held to the bound of the other formats' pixels:
     // drawings claiming millions of pixels across keep the libraries busy for
     // seconds even when shown small.
     const auto extent = [&](qsizetype from, qsizetype to) {
         return std::abs(qint64(qint32(word32(bytes, to))) - qint32(word32(bytes, from))) + 1;
     };
-    const qint64 width = extent(8, 16), height = extent(12, 20);   // each at most 2^32
-    // At least `limit` MB of 4-byte pixels, without multiplying the two
-    // extents, whose product may not fit.
-    const int limit = QImageReader::allocationLimit();
-    const qint64 pixels = qint64(limit) * (1024 * 1024 / 4);
-    if (limit > 0 && width >= (pixels + height - 1) / height)
-        throw PictureError(QStringLiteral("Picture is too large (%1 x %2)").arg(width).arg(height));
+    const qint64 width = extent(8, 16), height = extent(12, 20);
+    checkImageBound(width, height, width, height);
     return drawApart([&] { return drawEnhancedMetafile(bytes, deviceSize); },
                      QStringLiteral("Enhanced metafile (EMF) is not valid"));
 }

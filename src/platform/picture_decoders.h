@@ -28,4 +28,10 @@ namespace platform::decoders {
 // fits (the view enlarges small pictures itself).
 QImage reduced(const QImage &image, const QSize &deviceSize);
 
+// Throws "Picture is too large (W x H)", naming the size the file claims,
+// when a picture of `width` x `height` 4-byte pixels reaches Qt's image
+// bound (none when it is 0): a few bytes of header may claim gigabytes.
+// Either side may be up to 2^32.
+void checkImageBound(qint64 width, qint64 height, qint64 claimedWidth, qint64 claimedHeight);
+
 } // namespace platform::decoders

@@ -2,6 +2,8 @@
 
 #include "picture_decoders.h"
 
+#include <QImageReader>
+
 namespace platform {
 
 QSize fittedSize(const QSize &natural, const QSize &view)
@@ -62,6 +64,15 @@ QImage reduced(const QImage &image, const QSize &deviceSize)
     if (fitted.width() >= image.width() || fitted.height() >= image.height())
         return image;
     return image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+void checkImageBound(qint64 width, qint64 height, qint64 claimedWidth, qint64 claimedHeight)
+{
+    // At least `limit` MB, compared side by side: the product may not fit.
+    const int limit = QImageReader::allocationLimit();
+    const qint64 pixels = qint64(limit) * (1024 * 1024 / 4);
+    if (limit > 0 && width > 0 && height > 0 && width >= (pixels + height - 1) / height)
+        throw PictureError(QStringLiteral("Picture is too large (%1 x %2)").arg(claimedWidth).arg(claimedHeight));
 }
 
 } // namespace platform::decoders
