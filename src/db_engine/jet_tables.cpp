@@ -297,10 +297,6 @@ sqlite3_module makeModule()
 
 const sqlite3_module kModule = makeModule();
 
-} // namespace
-
-namespace {
-
 std::size_t textHash(const void *data, std::size_t units)
 {
     return qHashBits(data, units * sizeof(char16_t));
