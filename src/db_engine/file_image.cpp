@@ -1,43 +1,165 @@
 #include "file_image.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <sys/mman.h>
-#include <unistd.h>
 
 namespace db {
 namespace {
 
-qsizetype memoryPage()
+// What a data page's head holds at byte 4 when it is no table's: long-value
+// pages say "LVAL", usage-map pages 0. Those stay in the view.
+constexpr quint32 kLongValueOwner = 0x4C41564C;   // "LVAL", little-endian
+// A damaged file may name any number of owners; past this many, pages stay
+// in the view, where they are only handed back with the whole image.
+constexpr std::size_t kMaxGroups = 64;
+// Kept-apart pages come in chunks that double from the first size up to the
+// last, so that a small table wastes little and a large one takes few calls.
+constexpr qsizetype kFirstChunkPages = 16;
+constexpr qsizetype kLastChunkPages = 1024;
+// The header bytes that tell the page size.
+constexpr qsizetype kHeadBytes = 0x15;
+
+quint32 le32(const unsigned char *p)
 {
-    static const qsizetype size = qsizetype(sysconf(_SC_PAGESIZE));
-    return size > 0 ? size : 4096;
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+
+// Anonymous memory reads as zeros and takes no room until it is written.
+char *mapMemory(qsizetype bytes)
+{
+    void *memory = mmap(nullptr, std::size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
+                        -1, 0);
+    if (memory == MAP_FAILED)
+        throw std::bad_alloc();
+    return static_cast<char *>(memory);
 }
 
 } // namespace
 
-FileImage::FileImage(qsizetype size)
-    : m_size(size)
+FileImage::FileImage(qsizetype capacity)
+    : m_capacity(capacity)
+    , m_viewBytes(qMax<qsizetype>(capacity, 1))
 {
-    const qsizetype page = memoryPage();
-    const qsizetype rounded = (qMax<qsizetype>(size, 1) + page - 1) / page * page;
-    m_data = static_cast<char *>(std::aligned_alloc(std::size_t(page), std::size_t(rounded)));
-    if (!m_data)
-        throw std::bad_alloc();
+    m_view = mapMemory(m_viewBytes);
 }
 
 FileImage::~FileImage()
 {
-    std::free(m_data);
+    for (const Group &g : m_groups)
+        for (const Chunk &c : g.chunks)
+            munmap(c.memory, std::size_t(c.pages * m_pageSize));
+    munmap(m_view, std::size_t(m_viewBytes));
 }
 
-void FileImage::release(qsizetype offset, qsizetype length)
+// Page 0 names the format: 00 01 00 00 "Standard Jet DB", then the version,
+// 0 for Jet 3 (2 KiB pages) and 1 for Jet 4 (4 KiB pages).
+void FileImage::decidePageSize()
 {
-    const qsizetype page = memoryPage();
-    const qsizetype begin = (offset + page - 1) / page * page;
-    const qsizetype end = qMin(offset + length, m_size) / page * page;
-    if (end > begin)
-        madvise(m_data + begin, std::size_t(end - begin), MADV_DONTNEED);
+    static const char signature[] = "\x00\x01\x00\x00Standard Jet DB";
+    if (m_size < kHeadBytes)
+        return;
+    const bool jet = std::memcmp(m_view, signature, 20) == 0;
+    m_pageSize = !jet ? 0 : m_view[0x14] == 0 ? 2048 : m_view[0x14] == 1 ? 4096 : 0;
+    if (m_pageSize > 0) {
+        m_where.resize(std::size_t(m_capacity / m_pageSize));
+        for (std::size_t n = 0; n < m_where.size(); ++n)
+            m_where[n] = reinterpret_cast<unsigned char *>(m_view) + qsizetype(n) * m_pageSize;
+    }
+}
+
+void FileImage::append(const char *bytes, qsizetype size)
+{
+    size = qMin(size, m_capacity - m_size);
+    while (size > 0) {
+        const qsizetype offset = m_pageSize > 0 ? m_size % m_pageSize : 0;
+        if (m_pageSize <= 0 || offset != 0 || size < m_pageSize) {
+            // Part of a page (or not a Jet file): at its place in the view;
+            // a page completed there is sorted like any other.
+            const qsizetype piece = m_pageSize > 0 ? qMin(size, m_pageSize - offset)
+                : m_pageSize < 0                   ? qMin(size, qMax<qsizetype>(kHeadBytes - m_size, 1))
+                                                   : size;
+            std::memcpy(m_view + m_size, bytes, std::size_t(piece));
+            m_size += piece;
+            bytes += piece;
+            size -= piece;
+            if (m_pageSize < 0)
+                decidePageSize();
+            else if (m_pageSize > 0 && m_size % m_pageSize == 0)
+                place(quint32(m_size / m_pageSize - 1), reinterpret_cast<const unsigned char *>(m_view) + m_size - m_pageSize);
+            continue;
+        }
+        place(quint32(m_size / m_pageSize), reinterpret_cast<const unsigned char *>(bytes));
+        m_size += m_pageSize;
+        bytes += m_pageSize;
+        size -= m_pageSize;
+    }
+}
+
+// A data page (type 1) owned by a table goes to its owner's group; any other
+// page to the view.
+void FileImage::place(quint32 number, const unsigned char *bytes)
+{
+    unsigned char *inView = reinterpret_cast<unsigned char *>(m_view) + qsizetype(number) * m_pageSize;
+    const quint32 owner = le32(bytes + 4);
+    Group *group = number > 0 && bytes[0] == 0x01 && owner != 0 && owner != kLongValueOwner ? groupOf(owner) : nullptr;
+    if (!group) {
+        if (bytes != inView)
+            std::memcpy(inView, bytes, std::size_t(m_pageSize));
+        return;
+    }
+    if (group->chunks.empty() || group->chunks.back().used == group->chunks.back().pages) {
+        const qsizetype pages = group->chunks.empty() ? kFirstChunkPages
+                                                      : qMin(group->chunks.back().pages * 2, kLastChunkPages);
+        group->chunks.push_back({reinterpret_cast<unsigned char *>(mapMemory(pages * m_pageSize)), pages, 0});
+    }
+    Chunk &chunk = group->chunks.back();
+    unsigned char *to = chunk.memory + chunk.used++ * m_pageSize;
+    std::memcpy(to, bytes, std::size_t(m_pageSize));
+    group->numbers.push_back(number);
+    m_where[number] = to;
+}
+
+FileImage::Group *FileImage::groupOf(quint32 owner)
+{
+    // Pages of one table tend to come in runs: the last group first.
+    if (m_lastGroup < m_groups.size() && m_groups[m_lastGroup].owner == owner)
+        return &m_groups[m_lastGroup];
+    for (std::size_t g = 0; g < m_groups.size(); ++g) {
+        if (m_groups[g].owner == owner) {
+            m_lastGroup = g;
+            return &m_groups[g];
+        }
+    }
+    if (m_groups.size() == kMaxGroups)
+        return nullptr;
+    m_groups.push_back({owner, {}, {}});
+    m_lastGroup = m_groups.size() - 1;
+    return &m_groups.back();
+}
+
+void FileImage::placeInView(quint32 number)
+{
+    if (m_pageSize <= 0 || number >= m_where.size())
+        return;
+    unsigned char *inView = reinterpret_cast<unsigned char *>(m_view) + qsizetype(number) * m_pageSize;
+    if (m_where[number] != inView) {
+        std::memcpy(inView, m_where[number], std::size_t(m_pageSize));
+        m_where[number] = inView;
+    }
+}
+
+void FileImage::releaseOwned(quint32 owner, const std::function<bool(quint32)> &keep)
+{
+    const auto group = std::find_if(m_groups.begin(), m_groups.end(), [owner](const Group &g) { return g.owner == owner; });
+    if (group == m_groups.end())
+        return;
+    for (const quint32 number : group->numbers)
+        if (keep(number))
+            placeInView(number);
+    for (Chunk &chunk : group->chunks)
+        madvise(chunk.memory, std::size_t(chunk.pages * m_pageSize), MADV_DONTNEED);
 }
 
 } // namespace db

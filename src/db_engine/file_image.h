@@ -1,31 +1,75 @@
-// FileImage: the bytes of a database file held in memory, aligned to whole
-// pages of memory, so that the pages a reader is done with can be handed
-// back to the system while the rest stays.
+// FileImage: the bytes of a database file held in memory, taken in as the
+// file is read.
+//
+// The data pages of each table (the owner named in a page's head) are kept
+// together, apart from the rest, so that once a table is read its pages go
+// back to the system in a few calls however the file interleaves the
+// tables' pages: a file grown by many small insertions holds tens of
+// thousands of short runs. Every other page (the header, definitions, maps,
+// long values) lies at its place in a view of the whole file, which is what
+// libmdb reads; the parts of the view where kept-apart pages would lie are
+// never written and take no memory.
 #pragma once
 
 #include <QtGlobal>
+
+#include <functional>
+#include <vector>
 
 namespace db {
 
 class FileImage {
 public:
-    explicit FileImage(qsizetype size);   // uninitialised; throws std::bad_alloc
+    explicit FileImage(qsizetype capacity);   // the file's size; throws std::bad_alloc
     ~FileImage();
     FileImage(const FileImage &) = delete;
     FileImage &operator=(const FileImage &) = delete;
 
-    char *data() { return m_data; }
-    const char *data() const { return m_data; }
+    // Takes the file's next bytes, up to the capacity. Throws std::bad_alloc.
+    void append(const char *bytes, qsizetype size);
     qsizetype size() const { return m_size; }
-    void truncate(qsizetype size) { m_size = qMin(size, m_size); }
 
-    // Hands back the memory of [offset, offset + length): it reads as zeros
-    // afterwards. Only whole memory pages inside the range are handed back.
-    void release(qsizetype offset, qsizetype length);
+    // The view of the whole file. Kept-apart pages read as zeros there.
+    const char *view() const { return m_view; }
+    char *view() { return m_view; }
+
+    // The Jet page size read from the header (2048 or 4096), or 0 when the
+    // bytes are no Jet database: then every byte lies in the view.
+    int pageSize() const { return qMax(m_pageSize, 0); }
+    // Page `number` (below size() / pageSize()), wherever it is kept.
+    const unsigned char *page(quint32 number) const { return m_where[number]; }
+
+    // Puts a kept-apart page at its place in the view as well (a page that
+    // libmdb reads), where it stays when its table's pages are handed back.
+    void placeInView(quint32 number);
+    // Hands back the memory of the pages kept apart for `owner`; they read
+    // as zeros afterwards. Those for which `keep` holds are placed in the
+    // view first.
+    void releaseOwned(quint32 owner, const std::function<bool(quint32)> &keep);
 
 private:
-    char *m_data = nullptr;
+    struct Chunk {
+        unsigned char *memory = nullptr;
+        qsizetype pages = 0, used = 0;
+    };
+    struct Group {
+        quint32 owner = 0;
+        std::vector<Chunk> chunks;
+        std::vector<quint32> numbers;   // the pages held, in file order
+    };
+
+    void decidePageSize();
+    void place(quint32 number, const unsigned char *bytes);
+    Group *groupOf(quint32 owner);
+
+    char *m_view = nullptr;
+    qsizetype m_capacity = 0;
+    qsizetype m_viewBytes = 0;   // mapped for the view
     qsizetype m_size = 0;
+    int m_pageSize = -1;   // -1: not known yet
+    std::vector<unsigned char *> m_where;
+    std::vector<Group> m_groups;
+    std::size_t m_lastGroup = 0;
 };
 
 } // namespace db

@@ -5,7 +5,6 @@
 #include "eight_bit_text.h"
 
 #include <QHash>
-#include <QSet>
 #include <QUuid>
 
 #include <mdbtools.h>
@@ -147,14 +146,10 @@ QString guidText(const unsigned char *p)
 } // namespace
 
 struct MdbFile::Private {
-    std::unique_ptr<FileImage> image;
-    QByteArray contents;   // a view of `image`; both outlive the handle: libmdb reads them in place
+    std::unique_ptr<FileImage> image;   // outlives the handle: libmdb reads its view in place
     // The memo and OLE fields of the rows read (head and inline bytes): the
     // data pages they lie in are handed back once their table is read.
     std::vector<unsigned char> longFields;
-    // Pages holding the usage maps of the tables, whoever owns them: a table
-    // not read yet needs its map, so these are never handed back.
-    QSet<quint32> mapPages;
     bool handBackPages = false;   // once the catalog is read
     QString path;
     MdbHandle *mdb = nullptr;
@@ -193,13 +188,18 @@ struct MdbFile::Private {
 
     bool pageHasType(quint32 page, unsigned char type) const
     {
-        return page > 0 && page < pageCount
-            && static_cast<unsigned char>(contents.at(qsizetype(page) * pageSize)) == type;
+        return page > 0 && page < pageCount && image->page(page)[0] == type;
     }
 
-    const unsigned char *page(quint32 number) const
+    const unsigned char *page(quint32 number) const { return image->page(number); }
+    // libmdb reads a table's usage maps from the view, wherever the pages
+    // holding them are kept.
+    void placeMapsInView(quint32 definitionPage)
     {
-        return reinterpret_cast<const unsigned char *>(contents.constData()) + qsizetype(number) * pageSize;
+        if (!pageHasType(definitionPage, 0x02))
+            return;
+        for (const int offset : {mdb->fmt->tab_usage_map_offset, mdb->fmt->tab_free_map_offset})
+            image->placeInView(le32(page(definitionPage) + offset) >> 8);
     }
     // Finds row `row` of a data page: its start and size within the page.
     bool findRow(const unsigned char *pg, int row, int &start, int &size) const;
@@ -215,11 +215,10 @@ MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
     : d(std::make_unique<Private>())
 {
     d->image = std::move(contents);
-    d->contents = QByteArray::fromRawData(d->image->data(), d->image->size());
     d->path = path;
     const QString unrecognized = QStringLiteral("Unrecognized database format '%1'.").arg(path);
-    const auto *head = reinterpret_cast<const unsigned char *>(d->contents.constData());
-    const qsizetype size = d->contents.size();
+    const auto *head = reinterpret_cast<const unsigned char *>(d->image->view());
+    const qsizetype size = d->image->size();
 
     // Page 0: 00 01 00 00 "Standard Jet DB\0" and the version byte. ACE files
     // (Access 2007 and later) are not Jet databases either.
@@ -228,13 +227,15 @@ MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
         throw Error(unrecognized);
     m_jet3 = head[0x14] == 0;
     d->pageSize = m_jet3 ? kJet3PageSize : kJet4PageSize;
+    if (d->image->pageSize() != d->pageSize)
+        throw Error(unrecognized);
     if (size % d->pageSize != 0)
         d->damaged(QStringLiteral("its length is not a whole number of pages; it may be truncated"));
     d->pageCount = quint32(size / d->pageSize);
     if (d->pageCount < 3 || !d->pageHasType(2, 0x02))
         d->damaged(QStringLiteral("the table catalog is missing"));
 
-    d->mdb = mdb_open_buffer(d->image->data(), size_t(size), MDB_NOFLAGS);
+    d->mdb = mdb_open_buffer(d->image->view(), size_t(size), MDB_NOFLAGS);
     if (!d->mdb)
         throw Error(unrecognized);
     m_codePage = d->mdb->f->code_page ? d->mdb->f->code_page : 1252;
@@ -287,12 +288,10 @@ MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
              });
     if (rows == 0)
         d->damaged(QStringLiteral("the table catalog cannot be read"));
-    for (const MdbCatalogEntry *e : d->entries) {
-        if (!d->pageHasType(quint32(e->table_pg), 0x02))
-            continue;
-        for (const int offset : {d->mdb->fmt->tab_usage_map_offset, d->mdb->fmt->tab_free_map_offset})
-            d->mapPages.insert(le32(d->page(quint32(e->table_pg)) + offset) >> 8);
-    }
+    // A map may lie on a page another table owns, which goes back to the
+    // system once that table is read; the view keeps a copy.
+    for (const MdbCatalogEntry *e : d->entries)
+        d->placeMapsInView(quint32(e->table_pg));
     d->handBackPages = true;
 }
 
@@ -440,15 +439,14 @@ bool MdbFile::Private::longValueHeadIsSound(const unsigned char *field, int size
         return false;
     if (head & 0x80000000)
         return length <= quint32(size - MDB_MEMO_OVERHEAD);
-    if (length > quint32(contents.size()) || ((head & 0x40000000) && length > quint32(pageSize)))
+    if (length > quint32(image->size()) || ((head & 0x40000000) && length > quint32(pageSize)))
         return false;
     if (length == 0)
         return true;
     const quint32 pointer = le32(field + 4);
     if (!pageHasType(pointer >> 8, 0x01))
         return false;
-    const auto *page = reinterpret_cast<const unsigned char *>(contents.constData()) + qsizetype(pointer >> 8) * pageSize;
-    return (pointer & 0xFF) < le16(page + mdb->fmt->row_count_offset);
+    return (pointer & 0xFF) < le16(page(pointer >> 8) + mdb->fmt->row_count_offset);
 }
 
 // The first `needed` bytes of a table definition, its continuation pages
@@ -457,7 +455,7 @@ QByteArray MdbFile::Private::definition(quint32 page, qsizetype needed) const
 {
     QByteArray bytes;
     for (quint32 hops = 0; bytes.size() < needed && hops < pageCount && pageHasType(page, 0x02); ++hops) {
-        const char *at = contents.constData() + qsizetype(page) * pageSize;
+        const char *at = reinterpret_cast<const char *>(this->page(page));
         bytes += hops == 0 ? QByteArrayView(at, pageSize) : QByteArrayView(at + 8, pageSize - 8);
         page = le32(reinterpret_cast<const unsigned char *>(at) + 4);
     }
@@ -482,6 +480,7 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
     if (!d->pageHasType(quint32(entry->table_pg), 0x02))
         d->damaged(QStringLiteral("the definition of table '%1' is missing").arg(name));
 
+    d->placeMapsInView(quint32(entry->table_pg));
     MdbTableDef *table = mdb_read_table(entry);
     if (!table)
         d->damaged(QStringLiteral("the definition of table '%1' cannot be read").arg(name));
@@ -801,16 +800,15 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
         }
     }
     // Every row of the table is read (each table is read once), so its data
-    // pages are handed back, in runs of neighbours; the other pages stay
-    // (definitions, maps, long values, the tables not read yet).
-    for (std::size_t at = 0; d->handBackPages && at < pages.size();) {
-        std::size_t end = at;
-        while (end < pages.size() && ownDataPage(pages[end]) && !d->mapPages.contains(pages[end])
-               && (end == at || pages[end] == pages[end - 1] + 1))
-            ++end;
-        if (end > at)
-            d->image->release(qsizetype(pages[at]) * pageSize, qsizetype(end - at) * pageSize);
-        at = std::max(end, at + 1);
+    // pages are handed back; the other pages stay (definitions, maps, long
+    // values, the tables not read yet), and so does a page this table owns
+    // but its map does not list, as it was never read.
+    if (d->handBackPages) {
+        if (!std::is_sorted(pages.begin(), pages.end()))
+            std::sort(pages.begin(), pages.end());
+        d->image->releaseOwned(tablePage, [&](quint32 number) {
+            return !std::binary_search(pages.begin(), pages.end(), number);
+        });
     }
 }
 
