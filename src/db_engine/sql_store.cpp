@@ -243,7 +243,7 @@ void SqlStore::keepValues(ColumnValues &col, TextSource &text, const ResultTable
     const int column = col.tableColumn;
     col.source = -1;
     col.tableColumn = -1;
-    col.reserve(source.rows.size());
+    col.reserve(source.rows.capacity());
     for (const quint32 r : source.rows) {
         const JetTable::Row cells = t.rowCells(int(r));
         const bool null = t.isNull(cells, column);
@@ -337,6 +337,17 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
                 result.columns[c].name = written[c];
 
     findSources(stmt.s, result);
+    // Room for as many rows as the largest table holds, taken at once: the
+    // arrays of a large result would otherwise be copied at each doubling,
+    // and room never written takes no memory.
+    std::size_t expected = 0;
+    for (const auto &table : std::as_const(m_tables))
+        expected = std::max(expected, std::size_t(table->rows));
+    for (ColumnValues &col : result.data)
+        if (col.source < 0)
+            col.reserve(expected);
+    for (ResultTable::Source &source : result.sources)
+        source.rows.reserve(expected);
     // Per source: the row its table's scan stands on now, and how many
     // columns still read through it.
     std::vector<int> sourceRow(result.sources.size(), -1);
@@ -358,6 +369,43 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
         if (key.resultColumn < 0 && result.sources[std::size_t(col.source)].table->isKeyColumn(col.tableColumn))
             key = {c, col.tableColumn, nullptr};
     }
+    // A source whose ID the result does not hold may be found by another
+    // integer column that the query joins to it (a debt names its worker by
+    // "ID_People"). When a source's row does not give a value, each integer
+    // column is tried as its ID, and kept if its row gives every value of
+    // the source in this result row; a few tries per source, then the
+    // column holds its values itself.
+    constexpr int kKeySearches = 4;
+    std::vector<int> keySearches(result.sources.size(), 0);
+    const auto searchKey = [&](std::size_t s) {
+        if (keySearches[s]++ == kKeySearches)
+            return -1;
+        const JetTable &t = *result.sources[s].table;
+        int id = 0;
+        while (id < int(t.columns.size()) && !t.isKeyColumn(id))
+            ++id;
+        if (id == int(t.columns.size()))
+            return -1;
+        const JetTable::KeyList &list = t.keyList(id);
+        for (int c = 0; c < columnCount; ++c) {
+            sqlite3_value *v = sqlite3_column_value(stmt.s, c);
+            if (c == keys[s].resultColumn || sqlite3_value_type(v) != SQLITE_INTEGER)
+                continue;
+            const auto [begin, end] = list.run(sqlite3_value_int64(v));
+            if (end - begin != 1)
+                continue;
+            const int row = list.pairs[begin].second;
+            bool gives = true;
+            for (int k = 0; k < columnCount && gives; ++k)
+                if (result.data[std::size_t(k)].source == int(s))
+                    gives = sameValue(sqlite3_column_value(stmt.s, k), t, row, result.data[std::size_t(k)].tableColumn);
+            if (gives) {
+                keys[s] = {c, id, &list};
+                return row;
+            }
+        }
+        return -1;
+    };
     const auto rowNamedByKey = [&](std::size_t s, int row) {
         Key &key = keys[s];
         if (key.resultColumn < 0)
@@ -394,6 +442,10 @@ bool SqlStore::query(const QString &sql, ResultTable &result, QString &missingTa
                 const int row = sourceRow[s];
                 if (row >= 0 && sameValue(v, *result.sources[s].table, row, col.tableColumn))
                     continue;
+                if (const int found = searchKey(s); found >= 0) {
+                    sourceRow[s] = found;
+                    continue;
+                }
                 // Not the scan's row (a sort or a union came between):
                 // from here on the column holds its values itself.
                 keepValues(col, textSources[std::size_t(c)], result.sources[s]);

@@ -21,6 +21,7 @@ private:
     QTemporaryDir m_dir;
     QString m_path;
     QStringList m_names;   // Names.Name by ID, "<NULL>" for NULL
+    QStringList m_tagNames;   // the same, by Tags.ID
 };
 
 namespace {
@@ -48,6 +49,12 @@ void tst_ResultText::initTestCase()
         names.addRow({std::int64_t(i + 1), values[i]});
         m_names << (std::holds_alternative<jetdb::Null>(values[i]) ? QStringLiteral("<NULL>")
                                                                    : QString::fromStdString(std::get<std::string>(values[i])));
+    }
+    // Tags name a Names row by Name_ID, the first one the row whose ID is 1.
+    auto &tags = db.addTable("Tags", {{"ID", jetdb::Type::Long}, {"Name_ID", jetdb::Type::Long}});
+    for (const int nameId : {1, 3, 5, 7, 2, 4, 6, 8}) {
+        tags.addRow({std::int64_t(tags.rows().size() + 1), std::int64_t(nameId)});
+        m_tagNames << m_names[nameId - 1];
     }
     m_path = testdb::write(db, m_dir.filePath(QStringLiteral("names.mdb")));
 }
@@ -93,6 +100,12 @@ void tst_ResultText::values_data()
     QTest::newRow("a table joined to itself, the ID's row, then another")
         << "SELECT A.ID, B.Name FROM Names A, Names B WHERE B.ID = CASE WHEN A.ID < 3 THEN A.ID ELSE 11 - A.ID END"
            " ORDER BY A.ID" << 1 << turned;
+    // Found by the column joined to the ID, after a constant that names the
+    // first row only.
+    QTest::newRow("a union, rows found by a column joined to the ID")
+        << "SELECT 1 AS One, T.ID, T.Name_ID, N.Name FROM Tags T, Names N WHERE N.ID = T.Name_ID AND T.ID > 4"
+           " UNION SELECT 1, T.ID, T.Name_ID, N.Name FROM Tags T, Names N WHERE N.ID = T.Name_ID AND T.ID <= 4"
+        << 3 << m_tagNames;
     // More distinct copies than a first look-up table holds, each met again
     // after it has grown.
     QTest::newRow("many distinct, repeated, through a sort")
