@@ -32,25 +32,6 @@ namespace {
 // the window stays painted.
 constexpr std::chrono::milliseconds kPing(40);
 
-// The file, read by one thread at a time: libmdb keeps one page buffer per
-// file, and memo reads look into what decoding a table appends. Recursive:
-// a repaint during a decode's progress report may read a memo.
-class SharedFile : public LongValueReader {
-public:
-    explicit SharedFile(std::unique_ptr<MdbFile> file) : m_file(std::move(file)) {}
-    MdbFile &file() { return *m_file; }
-    std::recursive_mutex &mutex() const { return m_mutex; }
-    QVariant readLongValue(qint64 reference, ColumnKind kind) const override
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_file->readLongValue(reference, kind);
-    }
-
-private:
-    std::unique_ptr<MdbFile> m_file;
-    mutable std::recursive_mutex m_mutex;
-};
-
 // The other thread's allocations lie in a heap of their own, which keeps
 // what they freed (a union's temporary B-tree, tens of megabytes) resident
 // for good unless it is handed back.
@@ -82,7 +63,8 @@ struct Store {
 } // namespace
 
 struct Connection::Snapshot {
-    std::shared_ptr<SharedFile> file;   // shared with results, which read memos from it
+    // Read by both threads at once, and by results, which read memos from it.
+    std::shared_ptr<MdbFile> file;
     Store main;
 
     // Every table decoded so far, for both threads; a slot not yet ready is
@@ -149,32 +131,10 @@ std::shared_ptr<JetTable> Connection::Snapshot::decoded(const QString &name, con
 
     Slot slot;
     try {
-        std::unique_lock fileLock(file->mutex(), std::defer_lock);
-        if (!progress) {
-            fileLock.lock();
-        } else {
-            // Waited for with the progress told meanwhile; the other thread
-            // holds it for one table at most and says when it lets go.
-            lock.lock();
-            while (!fileLock.try_lock()) {
-                if (tableReady.wait_for(lock, kPing) == std::cv_status::timeout) {
-                    lock.unlock();
-                    progress(name, -1);
-                    lock.lock();
-                }
-            }
-            lock.unlock();
-        }
-        // Told for this table only, also when reading it fails.
-        struct PageProgress {
-            MdbFile &file;
-            ~PageProgress() { file.setPageProgress({}); }
-        } pageProgress{file->file()};
+        MdbFile::PageProgress pages;
         if (progress)
-            file->file().setPageProgress([&](qsizetype done, qsizetype total) {
-                progress(name, int(done * 100 / total));
-            });
-        slot.table = readJetTable(file->file(), name);
+            pages = [&](qsizetype done, qsizetype total) { progress(name, int(done * 100 / total)); };
+        slot.table = readJetTable(*file, name, pages);
     } catch (...) {
         slot.error = std::current_exception();
     }
@@ -200,7 +160,7 @@ ResultTable Connection::Snapshot::run(Store &store, const QString &sql, const Pr
         if (store.sql->query(sql, result, missing, file))
             return result;
         const QString key = missing.toLower();
-        if (!file->file().hasTable(missing) || store.loaded.contains(key))
+        if (!file->hasTable(missing) || store.loaded.contains(key))
             throw Error(QStringLiteral("The Microsoft Jet database engine cannot find the input table or query '%1'.  "
                                        "Make sure it exists and that its name is spelled correctly.").arg(missing));
         store.sql->attach(missing, decoded(missing, progress));
@@ -304,7 +264,7 @@ void Connection::open()
     file.close();
 
     auto snapshot = std::make_unique<Snapshot>();
-    snapshot->file = std::make_shared<SharedFile>(std::make_unique<MdbFile>(std::move(contents), path));
+    snapshot->file = std::make_shared<MdbFile>(std::move(contents), path);
     snapshot->main.sql = std::make_unique<SqlStore>();
     snapshot->main.sql->setProgressHandler(m_progress);
     m_snapshot = std::move(snapshot);

@@ -63,9 +63,10 @@ void FileImage::decidePageSize()
     const bool jet = std::memcmp(m_view, signature, 20) == 0;
     m_pageSize = !jet ? 0 : m_view[0x14] == 0 ? 2048 : m_view[0x14] == 1 ? 4096 : 0;
     if (m_pageSize > 0) {
-        m_where.resize(std::size_t(m_capacity / m_pageSize));
-        for (std::size_t n = 0; n < m_where.size(); ++n)
-            m_where[n] = reinterpret_cast<unsigned char *>(m_view) + qsizetype(n) * m_pageSize;
+        m_pages = std::size_t(m_capacity / m_pageSize);
+        m_where = std::make_unique<std::atomic<unsigned char *>[]>(m_pages);
+        for (std::size_t n = 0; n < m_pages; ++n)
+            m_where[n].store(reinterpret_cast<unsigned char *>(m_view) + qsizetype(n) * m_pageSize, std::memory_order_relaxed);
     }
 }
 
@@ -118,7 +119,7 @@ void FileImage::place(quint32 number, const unsigned char *bytes)
     unsigned char *to = chunk.memory + chunk.used++ * m_pageSize;
     std::memcpy(to, bytes, std::size_t(m_pageSize));
     group->numbers.push_back(number);
-    m_where[number] = to;
+    m_where[number].store(to, std::memory_order_relaxed);
 }
 
 FileImage::Group *FileImage::groupOf(quint32 owner)
@@ -141,25 +142,35 @@ FileImage::Group *FileImage::groupOf(quint32 owner)
 
 void FileImage::placeInView(quint32 number)
 {
-    if (m_pageSize <= 0 || number >= m_where.size())
+    if (m_pageSize <= 0 || number >= m_pages)
         return;
     unsigned char *inView = reinterpret_cast<unsigned char *>(m_view) + qsizetype(number) * m_pageSize;
-    if (m_where[number] != inView) {
-        std::memcpy(inView, m_where[number], std::size_t(m_pageSize));
-        m_where[number] = inView;
+    const unsigned char *kept = m_where[number].load(std::memory_order_acquire);
+    if (kept != inView) {
+        std::memcpy(inView, kept, std::size_t(m_pageSize));
+        m_where[number].store(inView, std::memory_order_release);
     }
 }
 
-void FileImage::releaseOwned(quint32 owner, const std::function<bool(quint32)> &keep)
+void FileImage::releaseOwned(quint32 owner, const std::function<bool(quint32)> &keep, quint32 before)
 {
     const auto group = std::find_if(m_groups.begin(), m_groups.end(), [owner](const Group &g) { return g.owner == owner; });
     if (group == m_groups.end())
         return;
-    for (const quint32 number : group->numbers)
-        if (keep(number))
-            placeInView(number);
-    for (Chunk &chunk : group->chunks)
+    std::size_t first = 0;   // the chunk's first page among `numbers`
+    for (std::size_t c = 0; c < group->released; ++c)
+        first += std::size_t(group->chunks[c].used);
+    for (; group->released < group->chunks.size(); ++group->released) {
+        const Chunk &chunk = group->chunks[group->released];
+        const std::size_t end = first + std::size_t(chunk.used);
+        if (chunk.used > 0 && group->numbers[end - 1] >= before)
+            return;
+        for (std::size_t k = first; k < end; ++k)
+            if (keep(group->numbers[k]))
+                placeInView(group->numbers[k]);
         madvise(chunk.memory, std::size_t(chunk.pages * m_pageSize), MADV_DONTNEED);
+        first = end;
+    }
 }
 
 } // namespace db

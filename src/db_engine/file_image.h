@@ -13,7 +13,9 @@
 
 #include <QtGlobal>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace db {
@@ -36,16 +38,18 @@ public:
     // The Jet page size read from the header (2048 or 4096), or 0 when the
     // bytes are no Jet database: then every byte lies in the view.
     int pageSize() const { return qMax(m_pageSize, 0); }
-    // Page `number` (below size() / pageSize()), wherever it is kept.
-    const unsigned char *page(quint32 number) const { return m_where[number]; }
+    // Page `number` (below size() / pageSize()), wherever it is kept. Pages
+    // may be read by several threads while one of them hands back its own.
+    const unsigned char *page(quint32 number) const { return m_where[number].load(std::memory_order_acquire); }
 
     // Puts a kept-apart page at its place in the view as well (a page that
     // libmdb reads), where it stays when its table's pages are handed back.
     void placeInView(quint32 number);
-    // Hands back the memory of the pages kept apart for `owner`; they read
-    // as zeros afterwards. Those for which `keep` holds are placed in the
-    // view first.
-    void releaseOwned(quint32 owner, const std::function<bool(quint32)> &keep);
+    // Hands back the memory of the pages kept apart for `owner` (only those
+    // in chunks that hold no page numbered `before` or above); they read as
+    // zeros afterwards. Those for which `keep` holds are placed in the view
+    // first.
+    void releaseOwned(quint32 owner, const std::function<bool(quint32)> &keep, quint32 before = UINT32_MAX);
 
 private:
     struct Chunk {
@@ -56,6 +60,7 @@ private:
         quint32 owner = 0;
         std::vector<Chunk> chunks;
         std::vector<quint32> numbers;   // the pages held, in file order
+        std::size_t released = 0;        // chunks handed back, from the first
     };
 
     void decidePageSize();
@@ -67,7 +72,8 @@ private:
     qsizetype m_viewBytes = 0;   // mapped for the view
     qsizetype m_size = 0;
     int m_pageSize = -1;   // -1: not known yet
-    std::vector<unsigned char *> m_where;
+    std::unique_ptr<std::atomic<unsigned char *>[]> m_where;
+    std::size_t m_pages = 0;
     std::vector<Group> m_groups;
     std::size_t m_lastGroup = 0;
 };

@@ -546,14 +546,14 @@ QString declaredColumn(const StoredColumn &column, bool reference, const char *c
     return def;
 }
 
-std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
+std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name, const MdbFile::PageProgress &progress)
 {
     auto table = std::make_unique<JetTable>();
     table->name = name;
     std::vector<DistinctTexts> distinct;   // per column
     file.readTable(
         name,
-        [&](const std::vector<StoredColumn> &columns) {
+        [&](const std::vector<StoredColumn> &columns, std::size_t rowsStated) {
             table->columns = columns;
             table->storage.resize(columns.size());
             table->references.assign(columns.size(), false);
@@ -575,7 +575,7 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
                 table->stride += table->narrow(int(c)) ? 1 : 2;
             }
             // Grown row by row, the rows would be copied over and over.
-            table->words.reserve(file.rowsStated() * table->stride);
+            table->words.reserve(rowsStated * table->stride);
         },
         [&](std::vector<StoredValue> &row) {
             JetTable &t = *table;
@@ -627,7 +627,8 @@ std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name)
             for (std::size_t c = row.size(); c < t.storage.size(); ++c)
                 setNull(c);
             ++t.rows;
-        });
+        },
+        progress);
     // The characters grew by doubling. What growth left over was never
     // written, so it holds no memory; shrinking would copy them all again.
     table->blobs.shrink_to_fit();

@@ -132,8 +132,8 @@ struct JetTable {
     const std::vector<int> &rowOrder(const QByteArray &terms) const;
 };
 
-// Reads one table of the file whole. Throws Error.
-std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name);
+// Reads one table of the file whole, telling how far it is. Throws Error.
+std::unique_ptr<JetTable> readJetTable(MdbFile &file, const QString &name, const MdbFile::PageProgress &progress = {});
 
 // The SQL type under which a column is declared (it names the Jet kind).
 QString declaredColumn(const StoredColumn &column, bool reference, const char *collation);

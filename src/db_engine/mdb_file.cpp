@@ -7,6 +7,8 @@
 #include <QHash>
 #include <QUuid>
 
+#include <mutex>
+
 #include <mdbtools.h>
 
 #include <cmath>
@@ -147,9 +149,14 @@ QString guidText(const unsigned char *p)
 
 struct MdbFile::Private {
     std::unique_ptr<FileImage> image;   // outlives the handle: libmdb reads its view in place
-    // The memo and OLE fields of the rows read (head and inline bytes): the
-    // data pages they lie in are handed back once their table is read.
-    std::vector<unsigned char> longFields;
+    // The memo and OLE fields of the rows read (head and inline bytes), one
+    // block per table read: the data pages they lie in are handed back once
+    // their table is read. A block is filled by the thread reading its table
+    // and handed over when that is done; memo reads look into the blocks.
+    std::vector<std::vector<unsigned char>> longFields;
+    mutable std::mutex longFieldsMutex;   // also guards narrowText
+    // libmdb reads table definitions through one page buffer per file.
+    std::mutex definitionMutex;
     bool handBackPages = false;   // once the catalog is read
     QString path;
     MdbHandle *mdb = nullptr;
@@ -208,7 +215,7 @@ struct MdbFile::Private {
     bool longValueHeadIsSound(const unsigned char *field, int size) const;
     QByteArray readLongValue(const unsigned char *field, int size, bool &ok);
     QByteArray definition(quint32 page, qsizetype needed) const;
-    QString longText(const QByteArray &raw) const;
+    QString longText(const QByteArray &raw, const core::CodePage *narrow) const;
 };
 
 MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
@@ -255,7 +262,7 @@ MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
     int idColumn = -1, nameColumn = -1, typeColumn = -1, flagsColumn = -1;
     int rows = 0;
     readRows(catalog, QStringLiteral("MSysObjects"),
-             [&](const std::vector<StoredColumn> &columns) {
+             [&](const std::vector<StoredColumn> &columns, std::size_t) {
                  for (int i = 0; i < int(columns.size()); ++i) {
                      const QString &n = columns[std::size_t(i)].name;
                      int *slot = n.compare(QLatin1String("Id"), Qt::CaseInsensitive) == 0 ? &idColumn
@@ -285,7 +292,8 @@ MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
                      return;
                  d->tables.insert(key, d->newEntry(name.text, quint32(id.integer) & 0x00FFFFFF));
                  d->names.append(name.text);
-             });
+             },
+             {});
     if (rows == 0)
         d->damaged(QStringLiteral("the table catalog cannot be read"));
     // A map may lie on a page another table owns, which goes back to the
@@ -346,18 +354,21 @@ bool MdbFile::Private::dataPages(const unsigned char *map, std::size_t mapSize, 
 }
 
 // Text of a long value: 8-bit in the code page (Jet 3) or as Text (Jet 4).
-QString MdbFile::Private::longText(const QByteArray &raw) const
+QString MdbFile::Private::longText(const QByteArray &raw, const core::CodePage *narrow) const
 {
-    return narrowText ? narrowText->decode(raw)
-                      : decodeJet4Text(reinterpret_cast<const unsigned char *>(raw.constData()), int(raw.size()));
+    return narrow ? narrow->decode(raw)
+                  : decodeJet4Text(reinterpret_cast<const unsigned char *>(raw.constData()), int(raw.size()));
 }
 
-// A reference packs where the field was kept aside and its size.
+// A reference packs where the field was kept aside: its block, its offset
+// there and its size.
 namespace {
-constexpr int kRefBits = 13;   // a field lies in one row of one page
-qint64 longValueReference(std::size_t offset, int size)
+constexpr int kSizeBits = 13;   // a field lies in one row of one page
+constexpr int kOffsetBits = 35;
+constexpr int kBlockBits = 15;
+qint64 longValueReference(std::size_t block, std::size_t offset, int size)
 {
-    return (qint64(offset) << kRefBits) | qint64(size);
+    return qint64(block) << (kOffsetBits + kSizeBits) | qint64(offset) << kSizeBits | qint64(size);
 }
 } // namespace
 
@@ -368,18 +379,19 @@ bool MdbFile::readsLongValuesLater() const
 
 QVariant MdbFile::readLongValue(qint64 reference, ColumnKind kind) const
 {
-    const std::size_t offset = std::size_t(reference >> kRefBits);
-    const int size = int(reference & ((1 << kRefBits) - 1));
-    if (reference < 0 || offset + std::size_t(size) > d->longFields.size())
+    const std::size_t block = std::size_t(reference >> (kOffsetBits + kSizeBits));
+    const std::size_t offset = std::size_t(reference >> kSizeBits) & ((qint64(1) << kOffsetBits) - 1);
+    const int size = int(reference & ((1 << kSizeBits) - 1));
+    const std::lock_guard lock(d->longFieldsMutex);
+    if (reference < 0 || block >= d->longFields.size() || offset + std::size_t(size) > d->longFields[block].size())
         return {};
-    const unsigned char *field = d->longFields.data() + offset;
     bool ok = false;
-    const QByteArray raw = d->readLongValue(field, size, ok);
+    const QByteArray raw = d->readLongValue(d->longFields[block].data() + offset, size, ok);
     if (!ok)
         return {};
     if (kind == ColumnKind::OLE)
         return raw;
-    return d->longText(raw);
+    return d->longText(raw, d->narrowText.get());
 }
 
 // Reads a memo or OLE value whole. The 12-byte head gives the length and
@@ -462,24 +474,23 @@ QByteArray MdbFile::Private::definition(quint32 page, qsizetype needed) const
     return bytes;
 }
 
-void MdbFile::readTable(const QString &name,
-                        const std::function<void(const std::vector<StoredColumn> &)> &columnsReady,
-                        const std::function<void(std::vector<StoredValue> &)> &rowReady)
+void MdbFile::readTable(const QString &name, const ColumnsReady &columnsReady, const RowReady &rowReady,
+                        const PageProgress &progress)
 {
     MdbCatalogEntry *entry = d->tables.value(name.toLower());
     if (!entry)
         throw Error(QStringLiteral("Table '%1' not found.").arg(name));
-    readRows(entry, name, columnsReady, rowReady);
+    readRows(entry, name, columnsReady, rowReady, progress);
 }
 
-void MdbFile::readRows(void *catalogEntry, const QString &name,
-                       const std::function<void(const std::vector<StoredColumn> &)> &columnsReady,
-                       const std::function<void(std::vector<StoredValue> &)> &rowReady)
+void MdbFile::readRows(void *catalogEntry, const QString &name, const ColumnsReady &columnsReady,
+                       const RowReady &rowReady, const PageProgress &progress)
 {
     auto *entry = static_cast<MdbCatalogEntry *>(catalogEntry);
     if (!d->pageHasType(quint32(entry->table_pg), 0x02))
         d->damaged(QStringLiteral("the definition of table '%1' is missing").arg(name));
 
+    std::unique_lock definitionLock(d->definitionMutex);
     d->placeMapsInView(quint32(entry->table_pg));
     MdbTableDef *table = mdb_read_table(entry);
     if (!table)
@@ -495,6 +506,7 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
         d->damaged(QStringLiteral("the page map of table '%1' cannot be read").arg(name));
     if (!mdb_read_columns(table) || table->num_cols == 0 || table->num_cols != table->columns->len)
         d->damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(name));
+    definitionLock.unlock();
 
     const unsigned numCols = table->num_cols;
     std::vector<StoredColumn> columns(numCols);
@@ -549,14 +561,27 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
     std::vector<quint32> pages;
     if (!d->dataPages(table->usage_map, table->map_sz, pages))
         d->damaged(QStringLiteral("the page map of table '%1' cannot be read").arg(name));
-    m_rowsStated = std::min<std::size_t>(table->num_rows, pages.size() * kMaxRowsPerPage);
-    columnsReady(columns);
+    columnsReady(columns, std::min<std::size_t>(table->num_rows, pages.size() * kMaxRowsPerPage));
 
     const int pageSize = d->pageSize;
     const int rowCountOffset = d->mdb->fmt->row_count_offset;
     std::vector<MdbField> fields(numCols);
     std::vector<StoredValue> values(numCols);
     const bool lazy = readsLongValuesLater();
+    // This table's memo and OLE fields, handed over at the end (see
+    // longFields); its text decoder, as another table may be read at once.
+    std::vector<unsigned char> longFields;
+    std::size_t longFieldsBlock = 0;
+    if (lazy) {
+        const std::lock_guard lock(d->longFieldsMutex);
+        longFieldsBlock = d->longFields.size();
+        if (longFieldsBlock >> kBlockBits)
+            d->damaged(QStringLiteral("too many tables are read"));
+        d->longFields.emplace_back();
+    }
+    std::unique_ptr<core::CodePage> narrowText;
+    if (m_jet3)
+        narrowText = std::make_unique<core::CodePage>(m_codePage);
     const bool jet3 = m_jet3;
     const unsigned numVarCols = table->num_var_cols;
     std::vector<unsigned> varOffsets;
@@ -708,7 +733,7 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                     // Present with no bytes is an empty string, not NULL.
                     v.kind = StoredValue::Kind::Text;
                     if (m_jet3)
-                        v.text = d->narrowText->decode(QByteArrayView(p, size));
+                        v.text = narrowText->decode(QByteArrayView(p, size));
                     else
                         decodeJet4Text(p, size, v.text);
                     break;
@@ -722,8 +747,10 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                         if (!d->longValueHeadIsSound(p, size))
                             rowDamaged(pageNumber);
                         v.kind = StoredValue::Kind::LongValue;
-                        v.integer = longValueReference(d->longFields.size(), size);
-                        d->longFields.insert(d->longFields.end(), p, p + size);
+                        if (longFields.size() >> kOffsetBits)
+                            rowDamaged(pageNumber);
+                        v.integer = longValueReference(longFieldsBlock, longFields.size(), size);
+                        longFields.insert(longFields.end(), p, p + size);
                         break;
                     }
                     bool ok = false;
@@ -735,7 +762,7 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                         v.bytes = raw;
                     } else {
                         v.kind = StoredValue::Kind::Text;
-                        v.text = d->longText(raw);
+                        v.text = d->longText(raw, narrowText.get());
                     }
                     break;
                 }
@@ -778,9 +805,29 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
         rowDamaged(pageNumber);
     };
 
+    // Every row of the table is read once, so its data pages go back to the
+    // system (see FileImage) as soon as they are passed; the other pages
+    // stay (definitions, maps, long values, the tables not read yet), and so
+    // does a page this table owns but its map does not list, as it was never
+    // read. A row that moved when it grew points to a page anywhere in the
+    // table: then the pages go at the end, when the file's pages are in
+    // order at all.
+    const auto unlisted = [&](quint32 number) { return !std::binary_search(pages.begin(), pages.end(), number); };
+    const bool handBack = d->handBackPages && std::is_sorted(pages.begin(), pages.end());
+    bool passedAreDone = handBack;
+    for (std::size_t at = 0; passedAreDone && at < pages.size(); ++at) {
+        if (!ownDataPage(pages[at]))
+            continue;
+        const unsigned char *pg = d->page(pages[at]);
+        const int rows = std::min(int(le16(pg + rowCountOffset)), kMaxRowsPerPage);
+        for (int r = 0; r < rows && passedAreDone; ++r)
+            passedAreDone = (le16(pg + rowCountOffset + 2 + 2 * r) & 0xC000) != 0x4000;
+    }
     for (std::size_t at = 0; at < pages.size(); ++at) {
-        if (m_pageProgress && at % 512 == 0)
-            m_pageProgress(qsizetype(at), qsizetype(pages.size()));
+        if (progress && at % 512 == 0)
+            progress(qsizetype(at), qsizetype(pages.size()));
+        if (passedAreDone && at > 0 && at % 16 == 0)   // the smallest chunk
+            d->image->releaseOwned(tablePage, unlisted, pages[at]);
         const quint32 pageNumber = pages[at];
         if (!ownDataPage(pageNumber))
             continue;   // a map may name a page since given to another table
@@ -799,17 +846,12 @@ void MdbFile::readRows(void *catalogEntry, const QString &name,
                 decodeRow(rowStart, rowSize, pageNumber);
         }
     }
-    // Every row of the table is read (each table is read once), so its data
-    // pages are handed back; the other pages stay (definitions, maps, long
-    // values, the tables not read yet), and so does a page this table owns
-    // but its map does not list, as it was never read.
-    if (d->handBackPages) {
-        if (!std::is_sorted(pages.begin(), pages.end()))
-            std::sort(pages.begin(), pages.end());
-        d->image->releaseOwned(tablePage, [&](quint32 number) {
-            return !std::binary_search(pages.begin(), pages.end(), number);
-        });
+    if (lazy) {
+        const std::lock_guard lock(d->longFieldsMutex);
+        d->longFields[longFieldsBlock] = std::move(longFields);
     }
+    if (handBack)
+        d->image->releaseOwned(tablePage, unlisted);
 }
 
 } // namespace db

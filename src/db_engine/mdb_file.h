@@ -55,25 +55,21 @@ public:
     QStringList userTables() const;
     bool hasTable(const QString &name) const;   // letter case ignored
 
+    // `columns` is told the table's columns and the row count its definition
+    // states: a hint for reserving room, no more (bounded by the table's
+    // pages, as a damaged file may state anything).
+    using ColumnsReady = std::function<void(const std::vector<StoredColumn> &columns, std::size_t rowsStated)>;
+    using RowReady = std::function<void(std::vector<StoredValue> &row)>;
+    using PageProgress = std::function<void(qsizetype done, qsizetype total)>;
+
     // Reads every live row of a user table. `columns` is called once, then
-    // `row` once per row with one value per column. Throws Error when the
-    // table definition or one of its live rows cannot be read (the message
-    // names the table and the row's page).
-    void readTable(const QString &name,
-                   const std::function<void(const std::vector<StoredColumn> &)> &columns,
-                   const std::function<void(std::vector<StoredValue> &)> &row);
-
-    // Called during readTable() now and then with the pages read so far and
-    // the table's page count.
-    void setPageProgress(std::function<void(qsizetype done, qsizetype total)> progress)
-    {
-        m_pageProgress = std::move(progress);
-    }
-
-    // The row count the definition of the table being read states, known
-    // when `columns` is called: a hint for reserving room, no more (bounded
-    // by the table's pages, as a damaged file may state anything).
-    std::size_t rowsStated() const { return m_rowsStated; }
+    // `row` once per row with one value per column, and `progress` now and
+    // then with the pages read so far and the table's page count. Throws
+    // Error when the table definition or one of its live rows cannot be
+    // read (the message names the table and the row's page). Several tables
+    // may be read at once, each by one thread, while memos are read.
+    void readTable(const QString &name, const ColumnsReady &columns, const RowReady &row,
+                   const PageProgress &progress = {});
 
     // Memo and OLE values are handed out as references (where their field
     // lies in the file) and read whole when asked for. Encrypted files, whose
@@ -83,13 +79,10 @@ public:
 
 private:
     void readRows(void *catalogEntry, const QString &name,   // a libmdb MdbCatalogEntry
-                  const std::function<void(const std::vector<StoredColumn> &)> &columns,
-                  const std::function<void(std::vector<StoredValue> &)> &row);
+                  const ColumnsReady &columns, const RowReady &row, const PageProgress &progress);
 
     struct Private;
     std::unique_ptr<Private> d;
-    std::function<void(qsizetype, qsizetype)> m_pageProgress;
-    std::size_t m_rowsStated = 0;
     bool m_jet3 = false;
     int m_codePage = 1252;
 };

@@ -182,33 +182,41 @@ void tst_ValueReading::columnKinds()
 // Row slots flagged deleted (0x8000) are skipped; a slot flagged moved
 // (0x4000) is read where its pointer leads, although Access flags that new
 // place deleted so that scans pass it by. The flags are set by hand in a
-// written file: one data page, rows 0..5 holding IDs 1..6.
+// written file: the first data page holds IDs 1..6 in rows 0..5, and the
+// table's last page, dozens of pages on, moves its first row back there.
 void tst_ValueReading::deletedAndMovedRows()
 {
     jetdb::Database db;
-    auto &t = db.addTable("T", {{"ID", Type::Long}, {"Name", Type::Text, 50}});
-    for (std::int64_t id = 1; id <= 6; ++id)
-        t.addRow({id, text(QStringLiteral("строка %1").arg(id))});
+    auto &t = db.addTable("T", {{"ID", Type::Long}, {"Name", Type::Text, 255}});
+    for (std::int64_t id = 1; id <= 800; ++id)
+        t.addRow({id, text(QStringLiteral("строка %1").arg(id).leftJustified(id <= 6 ? 0 : 250, u'.'))});
     const QString path = m_dir.filePath(QStringLiteral("flags.mdb"));
     testdb::write(db, path);
     QByteArray bytes = testdb::readAll(path);
 
     const int page = 4096;
-    int dataPage = -1;
+    std::vector<int> dataPages;
     for (int p = 3; p < bytes.size() / page; ++p) {
         const char *at = bytes.constData() + qsizetype(p) * page;
-        if (at[0] == 1 && qFromLittleEndian<quint32>(at + 4) > 2 && std::memcmp(at + 4, "LVAL", 4) != 0
-            && qFromLittleEndian<quint16>(at + 12) == 6)
-            dataPage = p;
+        if (at[0] == 1 && qFromLittleEndian<quint32>(at + 4) > 2 && std::memcmp(at + 4, "LVAL", 4) != 0)
+            dataPages.push_back(p);
     }
-    QVERIFY(dataPage > 0);
-    char *at = bytes.data() + qsizetype(dataPage) * page;
-    auto slot = [&](int row) { return at + 14 + 2 * row; };
-    qToLittleEndian<quint16>(qFromLittleEndian<quint16>(slot(1)) | 0x8000, slot(1));   // row 1 deleted
-    const quint16 moved = qFromLittleEndian<quint16>(slot(2)) & 0x1FFF;
-    qToLittleEndian<quint32>(quint32(dataPage) << 8 | 4, at + moved);                 // row 2 -> row 4
-    qToLittleEndian<quint16>(qFromLittleEndian<quint16>(slot(2)) | 0x4000, slot(2));
-    qToLittleEndian<quint16>(qFromLittleEndian<quint16>(slot(4)) | 0x8000, slot(4));   // as Access marks a moved row's new place
+    QVERIFY(dataPages.size() > 40);
+    const auto slot = [&](int page, int row) { return bytes.data() + qsizetype(page) * 4096 + 14 + 2 * row; };
+    const auto flag = [&](int page, int row, quint16 bits) {
+        qToLittleEndian<quint16>(qFromLittleEndian<quint16>(slot(page, row)) | bits, slot(page, row));
+    };
+    const auto moveTo = [&](int page, int row, int toPage, int toRow) {
+        const quint16 start = qFromLittleEndian<quint16>(slot(page, row)) & 0x1FFF;
+        qToLittleEndian<quint32>(quint32(toPage) << 8 | quint32(toRow), bytes.data() + qsizetype(page) * 4096 + start);
+        flag(page, row, 0x4000);
+        flag(toPage, toRow, 0x8000);   // as Access marks a moved row's new place
+    };
+    const int first = dataPages.front(), last = dataPages.back();
+    flag(first, 1, 0x8000);    // ID 2 deleted
+    moveTo(first, 2, first, 4);   // ID 3 -> ID 5
+    const int lastRows = qFromLittleEndian<quint16>(bytes.constData() + qsizetype(last) * page + 12);
+    moveTo(last, 0, first, 5);    // ID 801 - lastRows -> ID 6
     testdb::writeAll(path, bytes);
 
     db::Connection connection;
@@ -218,7 +226,10 @@ void tst_ValueReading::deletedAndMovedRows()
     QList<int> ids;
     for (int row = 0; row < r.rowCount(); ++row)
         ids << r.value(row, 0).toInt();
-    QCOMPARE(ids, (QList<int>{1, 5, 4, 6}));
+    QList<int> expected = {1, 5, 4};
+    for (int id = 7; id <= 800; ++id)
+        expected << (id == 801 - lastRows ? 6 : id);
+    QCOMPARE(ids, expected);
     QCOMPARE(r.value(1, 1).toString(), QStringLiteral("строка 5"));
 }
 
