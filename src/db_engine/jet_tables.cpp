@@ -325,6 +325,17 @@ quint32 DistinctTexts::keep(std::vector<char16_t> &chars, const void *data, std:
     // An empty text takes no room (and may come with no pointer at all).
     if (units == 0)
         return quint32(chars.size());
+    constexpr std::size_t kSample = 4096;
+    if (!m_appendOnly && ++m_seen == kSample && m_used * 2 > kSample) {
+        m_appendOnly = true;
+        m_slots = {};
+    }
+    if (m_appendOnly) {
+        const std::size_t start = chars.size();
+        chars.resize(start + units);
+        std::memcpy(chars.data() + start, data, units * sizeof(char16_t));
+        return quint32(start);
+    }
     if ((m_used + 1) * 2 > m_slots.size())
         grow(chars);
     const std::size_t mask = m_slots.size() - 1;

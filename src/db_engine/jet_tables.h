@@ -36,7 +36,10 @@ namespace db {
 class DistinctTexts {
 public:
     // Where an equal text already lies in `chars`, else where it is appended.
-    // The bytes may be unaligned (a value inside a record).
+    // The bytes may be unaligned (a value inside a record). A column whose
+    // first few thousand texts are mostly new (codes, names of files) is
+    // only appended to from then on: looking each text up would cost far
+    // more than the little room it saves.
     quint32 keep(std::vector<char16_t> &chars, const void *data, std::size_t units);
 
 private:
@@ -47,6 +50,8 @@ private:
 
     std::vector<Entry> m_slots;   // open addressing, a power of two, at most half full
     std::size_t m_used = 0;
+    std::size_t m_seen = 0;       // texts kept while looking them up
+    bool m_appendOnly = false;
 };
 
 struct JetTable {
