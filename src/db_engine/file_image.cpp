@@ -4,12 +4,14 @@
 #include <cstring>
 #include <new>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace db {
 namespace {
 
 // What a data page's head holds at byte 4 when it is no table's: long-value
-// pages say "LVAL", usage-map pages 0. Those stay in the view.
+// pages say "LVAL" (kept together too, for good), usage-map pages 0 (in the
+// view).
 constexpr quint32 kLongValueOwner = 0x4C41564C;   // "LVAL", little-endian
 // A damaged file may name any number of owners; past this many, pages stay
 // in the view, where they are only handed back with the whole image.
@@ -27,10 +29,12 @@ quint32 le32(const unsigned char *p)
 }
 
 // Anonymous memory reads as zeros and takes no room until it is written.
-char *mapMemory(qsizetype bytes)
+// Memory about to be filled whole is better taken at once (`populate`) than
+// a page at a time as it is first written.
+char *mapMemory(qsizetype bytes, bool populate = false)
 {
-    void *memory = mmap(nullptr, std::size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                        -1, 0);
+    void *memory = mmap(nullptr, std::size_t(bytes), PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : MAP_NORESERVE), -1, 0);
     if (memory == MAP_FAILED)
         throw std::bad_alloc();
     return static_cast<char *>(memory);
@@ -96,6 +100,18 @@ void FileImage::append(const char *bytes, qsizetype size)
         bytes += m_pageSize;
         size -= m_pageSize;
     }
+    // Read whole: the room the groups' last chunks kept for more goes back.
+    if (m_size == m_capacity) {
+        const auto memoryPage = quintptr(sysconf(_SC_PAGESIZE));
+        const auto roundUp = [memoryPage](quintptr at) { return (at + memoryPage - 1) / memoryPage * memoryPage; };
+        for (const Group &group : m_groups) {
+            const Chunk &last = group.chunks.back();
+            const quintptr from = roundUp(quintptr(last.memory + last.used * m_pageSize));
+            const quintptr end = roundUp(quintptr(last.memory + last.pages * m_pageSize));
+            if (end > from)
+                madvise(reinterpret_cast<void *>(from), std::size_t(end - from), MADV_DONTNEED);
+        }
+    }
 }
 
 // A data page (type 1) owned by a table goes to its owner's group; any other
@@ -104,7 +120,7 @@ void FileImage::place(quint32 number, const unsigned char *bytes)
 {
     unsigned char *inView = reinterpret_cast<unsigned char *>(m_view) + qsizetype(number) * m_pageSize;
     const quint32 owner = le32(bytes + 4);
-    Group *group = number > 0 && bytes[0] == 0x01 && owner != 0 && owner != kLongValueOwner ? groupOf(owner) : nullptr;
+    Group *group = number > 0 && bytes[0] == 0x01 && owner != 0 ? groupOf(owner) : nullptr;
     if (!group) {
         if (bytes != inView)
             std::memcpy(inView, bytes, std::size_t(m_pageSize));
@@ -113,7 +129,7 @@ void FileImage::place(quint32 number, const unsigned char *bytes)
     if (group->chunks.empty() || group->chunks.back().used == group->chunks.back().pages) {
         const qsizetype pages = group->chunks.empty() ? kFirstChunkPages
                                                       : qMin(group->chunks.back().pages * 2, kLastChunkPages);
-        group->chunks.push_back({reinterpret_cast<unsigned char *>(mapMemory(pages * m_pageSize)), pages, 0});
+        group->chunks.push_back({reinterpret_cast<unsigned char *>(mapMemory(pages * m_pageSize, true)), pages, 0});
     }
     Chunk &chunk = group->chunks.back();
     unsigned char *to = chunk.memory + chunk.used++ * m_pageSize;
