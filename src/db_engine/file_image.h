@@ -5,10 +5,11 @@
 // together, apart from the rest, so that once a table is read its pages go
 // back to the system in a few calls however the file interleaves the
 // tables' pages: a file grown by many small insertions holds tens of
-// thousands of short runs. Every other page (the header, definitions, maps,
-// long values) lies at its place in a view of the whole file, which is what
-// libmdb reads; the parts of the view where kept-apart pages would lie are
-// never written and take no memory.
+// thousands of short runs. Long-value pages are kept together as well, for
+// as long as the image lives. Every other page (the header, definitions,
+// maps) lies at its place in a view of the whole file, which is what libmdb
+// reads; the parts of the view where kept-apart pages would lie are never
+// written and take no memory.
 #pragma once
 
 #include <QtGlobal>
