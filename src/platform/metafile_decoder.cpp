@@ -425,6 +425,34 @@ bool pointsFitRecord(const QByteArray &bytes, qsizetype at, quint32 type, quint3
     return true;
 }
 
+// Whether the header's description and pixel format lie inside the file
+// (its first `end` bytes). libemf2svg converts the description from where the
+// header says, as many characters as it says, and with a count of 0 up to the
+// first zero character, wherever that is.
+bool headerPartsFit(const QByteArray &bytes, quint32 headerSize, qsizetype end)
+{
+    constexpr qsizetype kDescriptionCountAt = 60, kDescriptionAt = 64, kPixelFormatSizeAt = 88, kPixelFormatAt = 92;
+    const auto limit = quint64(end);
+    if (qsizetype(headerSize) >= kDescriptionAt + 4) {
+        const quint64 count = word32(bytes, kDescriptionCountAt), offset = word32(bytes, kDescriptionAt);
+        if (offset > limit || count > (limit - offset) / 2)
+            return false;
+        if (count == 0) {
+            qsizetype at = qsizetype(offset);
+            while (at + 2 <= end && word16(bytes, at) != 0)
+                at += 2;
+            if (at + 2 > end)
+                return false;
+        }
+    }
+    if (qsizetype(headerSize) >= kPixelFormatAt + 4) {
+        const quint64 size = word32(bytes, kPixelFormatSizeAt), offset = word32(bytes, kPixelFormatAt);
+        if (size > 0 && (offset > limit || size > limit - offset))
+            return false;
+    }
+    return true;
+}
+
 // Whether the file is a chain of whole records, from the header to the
 // end-of-file record, before any of it goes to a library. A file that is
 // not costs no child process, and the libraries see only whole records.
@@ -445,7 +473,7 @@ bool wellFormedEmf(const QByteArray &bytes)
         const quint32 type = word32(bytes, at);
         if (type == kEndOfFile)
             return true;
-        if (!pointsFitRecord(bytes, at, type, size))
+        if ((at == 0 && !headerPartsFit(bytes, size, end)) || !pointsFitRecord(bytes, at, type, size))
             return false;
         at += size;
     }

@@ -786,6 +786,11 @@ void tst_MainWindow::pictureFollowsRecord_data()
         << QList<PictureFile>{red, {dir + u"overflow.emf"_s, u"fuzz picture_emf/regression-bounds-overflow.emf"_s, {}}}
         << false << QStringList{u"red"_s, u"red"_s}
         << QStringList{u"Picture is too large (2130706240 x 1171488443)"_s};
+    QTest::newRow("metafile description past its header")
+        << QStringList{u"a.jpg"_s, u"description.emf"_s}
+        << QList<PictureFile>{red, {dir + u"description.emf"_s,
+                                    u"fuzz picture_emf/regression-description-past-the-header.emf"_s, {}}}
+        << false << QStringList{u"red"_s, u"red"_s} << QStringList{u"Enhanced metafile (EMF) is not valid."_s};
 }
 
 // Records alternate between no stock and stock, so the stock edits show
