@@ -33,7 +33,6 @@ public:
     qsizetype size() const { return m_size; }
 
     // The view of the whole file. Kept-apart pages read as zeros there.
-    const char *view() const { return m_view; }
     char *view() { return m_view; }
 
     // The Jet page size read from the header (2048 or 4096), or 0 when the

@@ -259,6 +259,7 @@ MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
     // table rather than by libmdb's mdb_read_catalog, which also follows each
     // object's property chain and loops forever on a damaged one.
     auto *catalog = d->newEntry(QStringLiteral("MSysObjects"), 2);
+    d->placeMapsInView(2);
     int idColumn = -1, nameColumn = -1, typeColumn = -1, flagsColumn = -1;
     int rows = 0;
     readRows(catalog, QStringLiteral("MSysObjects"),
@@ -491,7 +492,6 @@ void MdbFile::readRows(void *catalogEntry, const QString &name, const ColumnsRea
         d->damaged(QStringLiteral("the definition of table '%1' is missing").arg(name));
 
     std::unique_lock definitionLock(d->definitionMutex);
-    d->placeMapsInView(quint32(entry->table_pg));
     MdbTableDef *table = mdb_read_table(entry);
     if (!table)
         d->damaged(QStringLiteral("the definition of table '%1' cannot be read").arg(name));
