@@ -10,24 +10,6 @@
 
 namespace platform::decoders {
 
-namespace {
-
-// Smooth scaling works on 32-bit pixels, so Qt first converts the whole
-// picture: a 1-bit bitmap just within the image bound would take 32 times
-// the bound. A picture of fewer bits is first thinned in its own format to
-// four times the size it is shown at, which bounds the 32-bit copy by the
-// view instead of by the file.
-QImage reducedBitmap(QImage image, const QSize &deviceSize)
-{
-    const QSize fitted = fittedSize(image.size(), deviceSize);
-    const QSize thinned = (fitted * 4).boundedTo(image.size());
-    if (image.depth() < 32 && (thinned.width() < image.width() || thinned.height() < image.height()))
-        image = image.scaled(thinned, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    return reduced(image, deviceSize);
-}
-
-} // namespace
-
 QImage bitmap(const QByteArray &bytes, const QSize &deviceSize)
 {
     QBuffer buffer;
@@ -36,7 +18,7 @@ QImage bitmap(const QByteArray &bytes, const QSize &deviceSize)
     const QImage image = reader.read();
     if (image.isNull())
         throw PictureError(QStringLiteral("Bitmap image is not valid"));
-    return reducedBitmap(image, deviceSize);
+    return reduced(image, deviceSize);
 }
 
 namespace {
@@ -102,7 +84,7 @@ QImage icon(const QByteArray &bytes, const QSize &deviceSize)
         image = reader.read();
     if (image.isNull())
         throw PictureError(QStringLiteral("Icon image is not valid"));
-    return reducedBitmap(image, deviceSize);
+    return reduced(image, deviceSize);
 }
 
 } // namespace platform::decoders

@@ -63,6 +63,14 @@ QImage reduced(const QImage &image, const QSize &deviceSize)
     const QSize fitted = fittedSize(image.size(), deviceSize);
     if (fitted.width() >= image.width() || fitted.height() >= image.height())
         return image;
+    // Smooth scaling works on 32-bit pixels, so Qt first converts the whole
+    // picture: a 1-bit bitmap just within the image bound would take 32 times
+    // the bound. A picture of fewer bits is first thinned in its own format to
+    // four times the size it is shown at, which bounds that copy by the view.
+    const QSize thinned = (fitted * 4).boundedTo(image.size());
+    if (image.depth() < 32 && thinned != image.size())
+        return image.scaled(thinned, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+            .scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
