@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
+  ccache                                      # rebuilds of unchanged sources (several work trees share one cache)
   qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets and Concurrent (and the OpenGL headers its CMake files ask for)
   mdbtools-dev                                # libmdb: reading .mdb files
   mdbtools                                    # mdb-ver, mdb-export...: the independent reader in tests
