@@ -5,7 +5,8 @@ For each page of the main window: every control with its role, name,
 description and (for edits) its text; each grid's column headers; then the
 names that are missing or shared by two controls. Then it moves each grid
 one record down with the Down key, as a user would, and prints what the
-picture views and edits say afterwards.
+picture views and edits say afterwards. Last the database-location dialog,
+opened from the menu.
 
 Not a test: scripts/a11y-walk.sh starts Morvel on the demo stock under Xvfb
 with the accessibility bus and runs this beside it.
@@ -16,7 +17,7 @@ import time
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+from gi.repository import Atspi, GLib  # noqa: E402
 
 CONTROLS = {"push button", "toggle button", "check box", "text", "table", "page tab"}
 # Containers a reader passes through without saying anything.
@@ -197,7 +198,40 @@ def main():
             rows = press_down(table)
             print(f'  --- after Down in the grid "{table.get_name()}": selected rows {rows}')
             after_move(page)
+    walk_dialog(app, frame)
     return 0
+
+
+def find_named(obj, role, name):
+    for item in iter_tree(obj):
+        if item.get_role_name() == role and item.get_name() == name:
+            return item
+    return None
+
+
+def walk_dialog(app, frame):
+    """Opens the database-location dialog from the menu, walks it, cancels it."""
+    item = find_named(frame, "menu item", "Путь к БД")
+    try:
+        Atspi.Action.do_action(item, 0)
+    except GLib.Error:
+        pass  # the modal dialog holds back the reply until it closes
+    time.sleep(1.0)
+    dialog = find(app, "dialog")
+    if dialog is None:
+        print("=== the dialog did not open")
+        return
+    print(f'=== dialog "{dialog.get_name()}"')
+    controls = []
+    for child in children(dialog):
+        walk(child, 1, controls)
+    print("  --- checks")
+    check(controls)
+    cancel = find_named(dialog, "push button", "Cancel")
+    if cancel is not None:
+        Atspi.Action.do_action(cancel, 0)
+        time.sleep(0.5)
+        print(f"  after Cancel: dialog showing: {has(dialog, Atspi.StateType.SHOWING)}")
 
 
 if __name__ == "__main__":
