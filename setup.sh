@@ -15,6 +15,7 @@ packages=(
   libwmf-dev fonts-urw-base35                 # WMF pictures: libwmf draws them (it needs the URW fonts)
   libuemf-dev                                 # writes the EMF and WMF pictures of the demo and the tests
   xvfb xauth                                  # a real X display for screenshots
+  at-spi2-core python3-gi gir1.2-atspi-2.0   # the accessibility bus and its Python client: what a screen reader hears
   fonts-liberation fonts-dejavu-core          # Arial-like sans-serif in place of MS Sans Serif
   time                                        # /usr/bin/time -v in benchmarks
   linux-perf                                  # perf: where the benchmarks spend their time

@@ -332,10 +332,12 @@ void TDM::ShowPicture(const QString &name, PictureTarget target)
         chosen = fallback;
     if (chosen.isEmpty()) {
         view->setVisible(false);
+        view->setAccessibleDescription(noPictureText(name));
         return;
     }
     loadPicture(view, chosen);
     view->setVisible(true);
+    view->setAccessibleDescription(chosen == picture ? name : noPictureText(name));
 }
 
 void TDM::showPictureReporting(const QString &name, PictureTarget target)

@@ -58,3 +58,13 @@ void loadPicture(ImageView *view, const QString &path)
             }
         }));
 }
+
+QString noPictureText(const QString &name)
+{
+    return name.isEmpty() ? u"Нет картинки"_s : u"Нет картинки: не найден файл "_s + name;
+}
+
+QString picturesOffText()
+{
+    return u"Просмотр картинок запрещен"_s;
+}
