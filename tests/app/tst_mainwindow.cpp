@@ -788,8 +788,12 @@ void tst_MainWindow::pictureFollowsRecord_data()
         << false << QStringList{u"red"_s, u"red"_s, u"#808080"_s, u"#808080"_s, u"#808080"_s, u"#808080"_s}
         << QStringList{u"Picture is too large (60000 x 60000)"_s, u"Icon image is not valid."_s,
                        u"Enhanced metafile (EMF) is not valid."_s, u"Picture is too large (320 x 2097170)"_s};
-    // A file larger than any picture is refused unread, in an address space
-    // too small for it.
+    // A name leading out of the picture folder names no file; a file larger
+    // than any picture is refused unread, in an address space too small for it.
+    QTest::newRow("names leaving the picture folder show the fallback")
+        << QStringList{u"..\\out.jpg"_s, u"../Instrument/../out.jpg"_s}
+        << QList<PictureFile>{red, fallback, {u"Images/out.jpg"_s, u"jpg"_s, Qt::green}} << false
+        << QStringList{u"blue"_s, u"blue"_s} << none;
     QTest::newRow("huge picture file")
         << QStringList{u"a.jpg"_s, u"huge.jpg"_s} << QList<PictureFile>{red, {dir + u"huge.jpg"_s, u"huge"_s, {}}}
         << false << QStringList{u"red"_s, u"red"_s}
