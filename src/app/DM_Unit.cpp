@@ -323,7 +323,8 @@ void TDM::ShowPicture(const QString &name, PictureTarget target)
     ImageView *view = pictureView(target);
     if (!view)
         return;
-    const QString picture = folderPart(frm_Main->FPathToBD) + u"Images\\Instrument\\"_s + name;
+    // A name leading out of the picture folder names no file.
+    const QString picture = platform::pathInFolder(folderPart(frm_Main->FPathToBD) + u"Images\\Instrument\\"_s, name);
     const QString fallback = frm_Main->FAppDir + u"Images\\NoFoto\\null_img_1.jpg"_s;
     QString chosen;
     if (platform::fileExists(picture))

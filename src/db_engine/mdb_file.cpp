@@ -2,6 +2,7 @@
 
 #include "db_error.h"
 #include "file_image.h"
+#include "jet_header.h"
 #include "eight_bit_text.h"
 
 #include <QHash>
@@ -227,12 +228,7 @@ MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
     const auto *head = reinterpret_cast<const unsigned char *>(d->image->view());
     const qsizetype size = d->image->size();
 
-    // Page 0: 00 01 00 00 "Standard Jet DB\0" and the version byte. ACE files
-    // (Access 2007 and later) are not Jet databases either.
-    static const char signature[] = "\x00\x01\x00\x00Standard Jet DB";
-    if (size < 0x20 || std::memcmp(head, signature, 20) != 0 || head[0x14] > 1)
-        throw Error(unrecognized);
-    m_jet3 = head[0x14] == 0;
+    m_jet3 = checkJetHeader(head, size, size, path);
     d->pageSize = m_jet3 ? kJet3PageSize : kJet4PageSize;
     if (d->image->pageSize() != d->pageSize)
         throw Error(unrecognized);

@@ -13,6 +13,7 @@
 #include "field.h"
 #include "frm_Main_Unit.h"
 #include "frm_PathToBD_Unit.h"
+#include "../support/address_space_limit.h"
 #include "../support/fake_message_boxes.h"
 #include "image_view.h"
 #include "metafiles.h"
@@ -30,6 +31,8 @@
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QtTest>
+
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -307,8 +310,8 @@ void tst_MainWindow::startOn(const StockFile &stock)
 
 // A picture of one colour, written by the library that makes such files:
 // kind "jpg", "cut jpg" (the last quarter missing), "bmp" (8 bits, indexed),
-// "ico", "emf", "wmf", "text" (no picture at all), or "fuzz TARGET/FILE" (a
-// damaged picture kept from fuzzing).
+// "ico", "emf", "wmf", "text" (no picture at all), "huge" (4 GiB, nearly all
+// of it a hole) or "fuzz TARGET/FILE" (a damaged picture kept from fuzzing).
 void tst_MainWindow::writePicture(const QString &path, const QString &kind, const QColor &colour) const
 {
     const QString file = m_dir->filePath(path);
@@ -326,6 +329,10 @@ void tst_MainWindow::writePicture(const QString &path, const QString &kind, cons
     QVERIFY(out.open(QIODevice::WriteOnly));
     if (kind == u"text"_s) {
         out.write("Not a picture\r\n");
+        return;
+    }
+    if (kind == u"huge"_s) {
+        QVERIFY(out.resize(qint64(4) << 30));
         return;
     }
     // Large enough that the body outweighs the header when cut.
@@ -785,6 +792,16 @@ void tst_MainWindow::pictureFollowsRecord_data()
         << false << QStringList{u"red"_s, u"red"_s, u"#808080"_s, u"#808080"_s, u"#808080"_s, u"#808080"_s}
         << QStringList{u"Picture is too large (60000 x 60000)"_s, u"Icon image is not valid."_s,
                        u"Enhanced metafile (EMF) is not valid."_s, u"Picture is too large (320 x 2097170)"_s} << none;
+    // A name leading out of the picture folder names no file; a file larger
+    // than any picture is refused unread, in an address space too small for it.
+    QTest::newRow("names leaving the picture folder show the fallback")
+        << QStringList{u"..\\out.jpg"_s, u"../Instrument/../out.jpg"_s}
+        << QList<PictureFile>{red, fallback, {u"Images/out.jpg"_s, u"jpg"_s, Qt::green}} << false
+        << QStringList{u"blue"_s, u"blue"_s} << none << none;
+    QTest::newRow("huge picture file")
+        << QStringList{u"a.jpg"_s, u"huge.jpg"_s} << QList<PictureFile>{red, {dir + u"huge.jpg"_s, u"huge"_s, {}}}
+        << false << QStringList{u"red"_s, u"red"_s}
+        << QStringList{u"Picture file \"<dir>/Images/Instrument/huge.jpg\" is larger than 256 MB."_s} << none;
     QTest::newRow("metafile bounds whose area overflows")
         << QStringList{u"a.jpg"_s, u"overflow.emf"_s}
         << QList<PictureFile>{red, {dir + u"overflow.emf"_s, u"fuzz picture_emf/regression-bounds-overflow.emf"_s, {}}}
@@ -828,6 +845,10 @@ void tst_MainWindow::pictureFollowsRecord()
         startOn(stock);
     }
 
+    // Reading a huge file whole would fail here.
+    std::optional<AddressSpaceLimit> limit;
+    if (std::any_of(files.begin(), files.end(), [](const PictureFile &f) { return f.kind == u"huge"_s; }))
+        QVERIFY(limit.emplace(qint64(1) << 30).active());
     QStringList seen;
     QStringList descriptions;
     for (int row = 0; row < names.size(); ++row) {
@@ -836,10 +857,11 @@ void tst_MainWindow::pictureFollowsRecord()
         descriptions << frm_Main->im_PicSv->accessibleDescription();
         QCOMPARE(isRed(frm_Main->dbed_SV_K_vo_NEW), row % 2 == 0);
     }
+    limit.reset();
     QCOMPARE(seen, expected);
     if (!described.isEmpty())
         QCOMPARE(descriptions, described);
-    QCOMPARE(m_boxes->texts(), reports);
+    QCOMPARE(m_boxes->texts(), reports.replaceInStrings(u"<dir>"_s, m_dir->path()));
     QVERIFY(DM->dtset_Dolgi->active());
 }
 
