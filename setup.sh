@@ -21,6 +21,7 @@ packages=(
   linux-perf                                  # perf: where the benchmarks spend their time
   dpkg-dev file                               # cpack -G DEB: file and dpkg-shlibdeps find the package's dependencies
   desktop-file-utils                          # desktop-file-validate checks the desktop entry
+  libnss-wrapper                              # the package's postinst runs in tests with a group of their own
   tzdata                                      # the time zones the tests also run in
   clang libclang-rt-14-dev llvm               # fuzz targets: libFuzzer, ASan, UBSan, llvm-symbolizer
 )

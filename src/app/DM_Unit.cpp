@@ -241,10 +241,14 @@ TDM::~TDM()
         DM = nullptr;
 }
 
+// The path goes in double quotes, a quote in it doubled: unquoted, a ';' in
+// the path would end the value and the rest would be read as other keys.
 QString TDM::connectionStringFor(const QString &path)
 {
-    return u"Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source="_s + path
-        + u";Mode=Read;Persist Security Info=True"_s;
+    QString quoted = path;
+    quoted.replace(u'"', u"\"\""_s);
+    return u"Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=\""_s + quoted
+        + u"\";Mode=Read;Persist Security Info=True"_s;
 }
 
 void TDM::OpenBD(const QString &path)

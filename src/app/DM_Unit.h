@@ -15,7 +15,7 @@ public:
     explicit TDM(QObject *parent = nullptr);
     ~TDM() override;
 
-    // Connects to the database file at `path` (used unchanged) and opens the
+    // Connects to the database file at `path` (any path) and opens the
     // five data sets in page order. Does nothing for an empty path. Errors
     // are not caught: the data sets opened before the failing step stay open
     // and the connection stays connected once it got so far.
