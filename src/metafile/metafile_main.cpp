@@ -104,13 +104,17 @@ int main(int argc, char **argv)
     if ((format != u"emf" && format != u"wmf") || view.width() < 0 || view.height() < 0)
         return 2;
 
+    // Qt's warnings on damaged drawings would only fill the program's
+    // standard error, which this process shares.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     // Text in a drawing needs fonts, and fonts a GUI application; no screen.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
     const QGuiApplication app(qtArgc, qtArgv);
-    // Qt hands the pixel work on large images to its thread pool; one thread
-    // there, with this one waiting, keeps the drawing to one thread at a time.
+    // Qt hands the pixel work on large images to its thread pool, which
+    // cannot be turned off; one thread there, with this one waiting, keeps
+    // the drawing to one thread at a time.
     QThreadPool::globalInstance()->setMaxThreadCount(1);
     limitAddressSpace();
 
