@@ -18,9 +18,9 @@
 
 namespace fuzz {
 
-// Decodes `bytes` through `decode` at each view size. The first call sets
-// up what the decoders need.
-inline int decodeAtViewSizes(const std::uint8_t *data, std::size_t size, bool metafile,
+// Decodes `bytes` through `decode` at each view size, and at the natural
+// size when `natural` says so. The first call sets up what the decoders need.
+inline int decodeAtViewSizes(const std::uint8_t *data, std::size_t size, bool metafile, bool natural,
                              const std::function<void(const QByteArray &, const QSize &)> &decode)
 {
     // QtSvg and the image formats want a GUI application.
@@ -42,6 +42,8 @@ inline int decodeAtViewSizes(const std::uint8_t *data, std::size_t size, bool me
     (void)bounded;
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     for (const QSize view : {QSize(241, 129), QSize(482, 258), QSize()}) {
+        if (view.isEmpty() && !natural)
+            continue;
         try {
             decode(bytes, view);
         } catch (const platform::PictureError &) {
@@ -52,7 +54,7 @@ inline int decodeAtViewSizes(const std::uint8_t *data, std::size_t size, bool me
 
 inline int decodePictureAtViewSizes(const std::uint8_t *data, std::size_t size, const QString &extension)
 {
-    return decodeAtViewSizes(data, size, false, [&extension](const QByteArray &bytes, const QSize &view) {
+    return decodeAtViewSizes(data, size, false, true, [&extension](const QByteArray &bytes, const QSize &view) {
         (void)platform::decodePicture(bytes, extension, view);
     });
 }
