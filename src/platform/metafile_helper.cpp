@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <string>
 
 extern char **environ;
@@ -190,14 +191,12 @@ QImage draw(const char *format, const QByteArray &bytes, const QSize &view, cons
     if (input.fd < 0 || pipe2(fds, O_CLOEXEC) != 0)
         throw PictureError(failure);
     const Descriptor answer{fds[0]};
-    pid_t child = start(QFile::encodeName(helper), format, view, input.fd, fds[1]);
+    const pid_t child = start(QFile::encodeName(helper), format, view, input.fd, fds[1]);
     const int spawnError = errno;
     close(fds[1]);
-    if (child < 0) {
-        if (spawnError == ENOENT || spawnError == EACCES)
-            throw PictureError(QStringLiteral("Metafiles cannot be drawn: %1 is missing").arg(helper));
-        throw PictureError(failure);
-    }
+    if (child < 0)  // an installation fault, not the picture's
+        throw PictureError(QStringLiteral("Metafiles cannot be drawn: %1 cannot be run (%2)")
+                               .arg(helper, QString::fromLocal8Bit(std::strerror(spawnError))));
     QByteArray refusal;
     constexpr int natural = metafile::protocol::kLargestNaturalSide;
     const QSize largest = view.isEmpty() ? QSize(natural, natural) : view;

@@ -24,9 +24,9 @@ void setFolder(const QString &folder);
 pid_t start(const QByteArray &helper, const char *format, const QSize &view, int input, int output);
 
 // The helper's drawing of `bytes` for `view`, checked to lie within the
-// size asked for. Throws PictureError: the helper's own refusal, or
-// `failure` when it crashed, sent something else or took over two seconds
-// (it is then killed).
+// size asked for. Throws PictureError: the helper's own refusal, `failure`
+// when it crashed, sent something else or took over two seconds (it is
+// then killed), or "Metafiles cannot be drawn: PATH cannot be run (REASON)".
 QImage draw(const char *format, const QByteArray &bytes, const QSize &view, const QString &failure);
 
 } // namespace platform::metafile_helper
