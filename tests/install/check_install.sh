@@ -15,6 +15,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 expected="Images/NoFoto/null_img_1.jpg
 Images/NoFoto/null_img_2.jpg
 morvel
+morvel-metafile
 share/applications/morvel.desktop
 share/icons/hicolor/128x128/apps/morvel.png
 share/icons/hicolor/16x16/apps/morvel.png

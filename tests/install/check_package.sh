@@ -17,6 +17,7 @@ deb=${debs[0]}
 # Every entry that is not a folder: mode, owner, path and link target.
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { $3 = $4 = $5 = ""; print }' | tr -s ' ' | sort -k3)
 expected="-rwxr-xr-x root/root ./opt/morvel/morvel
+-rwxr-xr-x root/root ./opt/morvel/morvel-metafile
 -rw-r--r-- root/root ./opt/morvel/Images/NoFoto/null_img_1.jpg
 -rw-r--r-- root/root ./opt/morvel/Images/NoFoto/null_img_2.jpg
 lrwxrwxrwx root/root ./opt/morvel/morvel.INI -> /var/lib/morvel/morvel.INI
@@ -47,9 +48,10 @@ grep -qxF 'Exec="/opt/morvel/morvel"' "$tmp/x/usr/share/applications/morvel.desk
     || fail "the desktop entry does not start /opt/morvel/morvel"
 desktop-file-validate "$tmp/x/usr/share/applications/morvel.desktop" || fail "desktop entry invalid"
 
-# Dependencies read off the executable, plus passwd for groupadd.
+# Dependencies read off the executables (QtSvg and libemf2svg: the metafile
+# helper's), plus passwd for groupadd.
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in libqt6widgets6 libmdb3 libsqlite3-0 passwd; do
+for package in libqt6widgets6 libqt6svg6 libemf2svg1 libmdb3 libsqlite3-0 passwd; do
     grep -Eq "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 
