@@ -77,7 +77,7 @@ Files: dist/invalid.morvel.morvel.metainfo.xml -> License: FSFAP" ] || fail "cop
 # package has, signed by the package's maintainer, who is no local host.
 version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$tmp/x/opt/morvel/morvel" --version | cut -d' ' -f2)
 top=$(zcat "$doc/changelog.gz" | head -n1)
-[ "$top" = "morvel ($version) unstable; urgency=medium" ] || fail "changelog starts: $top (morvel --version: $version)"
+[ "$top" = "morvel ($version) bookworm; urgency=medium" ] || fail "changelog starts: $top (morvel --version: $version)"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version $(dpkg-deb -f "$deb" Version), not $version"
 maintainer=$(dpkg-deb -f "$deb" Maintainer)
 signed=$(zcat "$doc/changelog.gz" | grep -m1 '^ -- ' | sed 's/^ -- \(.*>\)  .*/\1/')
