@@ -64,6 +64,7 @@ for script in postinst postrm; do
     [ -x "$tmp/control/$script" ] || fail "$script missing or not executable"
     sh -n "$tmp/control/$script" || fail "$script: syntax error"
 done
+
 # A machine-readable copyright whose every file is under the GPL, version 2
 # or later, but the metadata, under the FSF's all-permissive licence.
 doc="$tmp/x/usr/share/doc/morvel"
@@ -76,11 +77,12 @@ Files: dist/invalid.morvel.morvel.metainfo.xml -> License: FSFAP" ] || fail "cop
 # The changelog's latest entry is the version the program prints and the
 # package has, signed by the package's maintainer, who is no local host.
 version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$tmp/x/opt/morvel/morvel" --version | cut -d' ' -f2)
-top=$(zcat "$doc/changelog.gz" | head -n1)
+zcat "$doc/changelog.gz" >"$tmp/changelog"
+top=$(head -n1 "$tmp/changelog")
 [ "$top" = "morvel ($version) bookworm; urgency=medium" ] || fail "changelog starts: $top (morvel --version: $version)"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version $(dpkg-deb -f "$deb" Version), not $version"
 maintainer=$(dpkg-deb -f "$deb" Maintainer)
-signed=$(zcat "$doc/changelog.gz" | grep -m1 '^ -- ' | sed 's/^ -- \(.*>\)  .*/\1/')
+signed=$(sed -n '/^ -- /{s/^ -- \(.*>\)  .*/\1/p;q}' "$tmp/changelog")
 [ "$signed" = "$maintainer" ] || fail "changelog signed by $signed, package maintained by $maintainer"
 
 # lintian finds no error and no warning, and every override it is given is
