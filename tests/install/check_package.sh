@@ -55,9 +55,10 @@ grep -qxF 'Exec="/opt/morvel/morvel"' "$tmp/x/usr/share/applications/morvel.desk
 desktop-file-validate "$tmp/x/usr/share/applications/morvel.desktop" || fail "desktop entry invalid"
 
 # Dependencies read off the executables (QtSvg and libemf2svg: the metafile
-# helper's), plus passwd for groupadd.
+# helper's), plus passwd for groupadd and libwmf with its fonts, which the
+# helper loads at run time.
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in libqt6widgets6 libqt6svg6 libemf2svg1 libmdb3 libsqlite3-0 passwd; do
+for package in libqt6widgets6 libqt6svg6 libemf2svg1 libmdb3 libsqlite3-0 passwd libwmf-0.2-7 fonts-urw-base35; do
     grep -Eq "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 
