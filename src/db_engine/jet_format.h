@@ -61,6 +61,7 @@ constexpr int kSignatureSize = 20;
 
 enum PageType : unsigned char { kDataPage = 0x01, kDefinitionPage = 0x02, kMapPage = 0x05 };
 constexpr int kPageOwnerOffset = 4;
+constexpr unsigned kLongValueOwner = 0x4C41564C;   // "LVAL": a long-value data page's owner
 constexpr int kMapPageBitmapOffset = 4;
 
 constexpr unsigned kSlotDeleted = 0x8000;
