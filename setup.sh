@@ -15,11 +15,13 @@ packages=(
   libwmf-dev fonts-urw-base35                 # WMF pictures: libwmf draws them (it needs the URW fonts)
   libuemf-dev                                 # writes the EMF and WMF pictures of the demo and the tests
   xvfb xauth                                  # a real X display for screenshots
+  at-spi2-core python3-gi gir1.2-atspi-2.0   # the accessibility bus and its Python client: what a screen reader hears
   fonts-liberation fonts-dejavu-core          # Arial-like sans-serif in place of MS Sans Serif
   time                                        # /usr/bin/time -v in benchmarks
   linux-perf                                  # perf: where the benchmarks spend their time
   dpkg-dev file                               # cpack -G DEB: file and dpkg-shlibdeps find the package's dependencies
   desktop-file-utils                          # desktop-file-validate checks the desktop entry
+  libnss-wrapper                              # the package's postinst runs in tests with a group of their own
   tzdata                                      # the time zones the tests also run in
   clang libclang-rt-14-dev llvm               # fuzz targets: libFuzzer, ASan, UBSan, llvm-symbolizer
 )

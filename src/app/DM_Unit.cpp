@@ -196,10 +196,14 @@ TDM::~TDM()
         DM = nullptr;
 }
 
+// The path goes in double quotes, a quote in it doubled: unquoted, a ';' in
+// the path would end the value and the rest would be read as other keys.
 QString TDM::connectionStringFor(const QString &path)
 {
-    return u"Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source="_s + path
-        + u";Mode=Read;Persist Security Info=True"_s;
+    QString quoted = path;
+    quoted.replace(u'"', u"\"\""_s);
+    return u"Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=\""_s + quoted
+        + u"\";Mode=Read;Persist Security Info=True"_s;
 }
 
 void TDM::OpenBD(const QString &path)
@@ -277,7 +281,8 @@ void TDM::ShowPicture(const QString &name, PictureTarget target)
     ImageView *view = pictureView(target);
     if (!view)
         return;
-    const QString picture = folderPart(frm_Main->FPathToBD) + u"Images\\Instrument\\"_s + name;
+    // A name leading out of the picture folder names no file.
+    const QString picture = platform::pathInFolder(folderPart(frm_Main->FPathToBD) + u"Images\\Instrument\\"_s, name);
     const QString fallback = frm_Main->FAppDir + u"Images\\NoFoto\\null_img_1.jpg"_s;
     QString chosen;
     if (platform::fileExists(picture))
@@ -286,10 +291,12 @@ void TDM::ShowPicture(const QString &name, PictureTarget target)
         chosen = fallback;
     if (chosen.isEmpty()) {
         view->setVisible(false);
+        view->setAccessibleDescription(noPictureText(name));
         return;
     }
     loadPicture(view, chosen);
     view->setVisible(true);
+    view->setAccessibleDescription(chosen == picture ? name : noPictureText(name));
 }
 
 void TDM::showPictureReporting(const QString &name, PictureTarget target)

@@ -15,7 +15,7 @@ public:
     explicit TDM(QObject *parent = nullptr);
     ~TDM() override;
 
-    // Connects to the database file at `path` (used unchanged) and opens the
+    // Connects to the database file at `path` (any path) and opens the
     // five data sets in page order. Does nothing for an empty path. Errors
     // are not caught: the data sets opened before the failing step stay open
     // and the connection stays connected once it got so far.
@@ -39,7 +39,9 @@ public:
     // (the folder part of frm_Main->FPathToBD, read anew every time) into the
     // target view, or the fallback "null_img_1.jpg" from "Images\NoFoto\"
     // beside the executable, and shows the view; hides it when neither file
-    // exists. Does nothing while pictures are switched off (mm_StopPic).
+    // exists. A name that would lead out of "Images\Instrument\" (a ".."
+    // part, an absolute name) names no file. Does nothing while pictures are
+    // switched off (mm_StopPic).
     // Throws platform::PictureError when the chosen file cannot be decoded;
     // the view then keeps its picture and visibility. A JPEG's body is
     // decoded after this returns (see loadPicture).

@@ -71,8 +71,22 @@ Tfrm_Main::Tfrm_Main(QWidget *parent)
     // area. The window is fitted once the frame around it is known.
     m_outerSize = size();
     prepareForm(this);
+    describeForScreenReaders();
     connectHandlers();
     FormCreate();
+}
+
+// The form names the edits by their labels (buddies) and the tool buttons
+// by their hints; what is left is named here: each grid after its
+// page, each picture view by what it shows (nothing yet).
+void Tfrm_Main::describeForScreenReaders()
+{
+    for (int page = 0; page < PageControl_Main->count(); ++page) {
+        for (DBGrid *grid : PageControl_Main->widget(page)->findChildren<DBGrid *>())
+            grid->setAccessibleName(PageControl_Main->tabText(page));
+    }
+    for (ImageView *view : findChildren<ImageView *>())
+        view->setAccessibleDescription(noPictureText(QString()));
 }
 
 void Tfrm_Main::connectHandlers()
@@ -264,6 +278,7 @@ void Tfrm_Main::mm_StopPicClick()
     } else {
         im_PicSv->setVisible(false);
     }
+    im_PicSv->setAccessibleDescription(picturesOffText());
 }
 
 namespace {

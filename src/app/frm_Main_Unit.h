@@ -67,6 +67,7 @@ protected:
 
 private:
     void connectHandlers();
+    void describeForScreenReaders();
     void setActivePage(int index);
     void fitOuterSize();
     void centreOnDesktop();

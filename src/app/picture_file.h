@@ -13,3 +13,9 @@ class ImageView;
 // before this returns; a JPEG's body alone is decoded afterwards, on a
 // worker, and shown when done (ImageView::setPictureLater).
 void loadPicture(ImageView *view, const QString &path);
+
+// What a picture view's accessible description says it shows, so that a
+// screen reader tells more than the group's caption: the record's stored
+// picture name when its file is shown, else one of these.
+QString noPictureText(const QString &name);  // the name is empty, or names no file
+QString picturesOffText();                   // the pictures-off image

@@ -2,10 +2,13 @@
 
 #include "connection_string.h"
 #include "file_image.h"
+#include "jet_header.h"
 #include "jet_tables.h"
 #include "mdb_file.h"
 #include "result_table.h"
 #include "sql_store.h"
+
+#include "regular_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -59,6 +62,54 @@ struct Store {
     std::unique_ptr<SqlStore> sql;
     QSet<QString> loaded;   // lower-case names
 };
+
+// One read of the whole file: later changes by another program do not reach
+// the connection. A file that another program writes while it is read would
+// give a mixture of two versions: its size and times are checked on both
+// sides of the read, and a changed file is read again. The header is read
+// and checked before room is taken for the rest, so what is no database, or
+// one too large or locked by a password, costs no more than its first bytes.
+std::unique_ptr<FileImage> readImage(QFile &file, const QString &path, const Connection::Progress &progress)
+{
+    const auto readError = [&] {
+        return Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
+    };
+    const auto stamp = [&file] {
+        return std::make_tuple(file.size(), file.fileTime(QFileDevice::FileModificationTime),
+                               file.fileTime(QFileDevice::FileMetadataChangeTime));
+    };
+    for (int attempt = 0;; ++attempt) {
+        const auto before = stamp();
+        if (!file.seek(0))
+            throw readError();
+        // In slices small enough to stay in the processor's cache on their
+        // way into the image, which sorts the pages; how far it is, told
+        // every few slices.
+        constexpr qint64 kSlice = 1 << 20;
+        constexpr int kSlicesTold = 16;
+        const qint64 size = std::get<0>(before);
+        std::vector<char> slice(std::size_t(std::min(kSlice, std::max<qint64>(size, 1))));
+        const qint64 head = file.read(slice.data(), std::min<qint64>(size, kJetHeaderBytes));
+        if (head < 0)
+            throw readError();
+        checkJetHeader(reinterpret_cast<const unsigned char *>(slice.data()), head, size, path);
+        auto contents = std::make_unique<FileImage>(size);
+        contents->append(slice.data(), head);
+        for (qint64 got = 1, done = head, slices = 0; done < size && got > 0; done += got) {
+            got = file.read(slice.data(), std::min(qint64(slice.size()), size - done));
+            if (got < 0)
+                throw readError();
+            contents->append(slice.data(), got);
+            if (progress && (++slices % kSlicesTold == 0 || done + got == size))
+                progress(QString(), int((done + got) * 100 / size));
+        }
+        if (stamp() == before && contents->size() == size)
+            return contents;
+        if (attempt == 2)
+            throw Error(QStringLiteral("The database file '%1' is being changed by another program and cannot be "
+                                       "read whole; open it again when that program has finished.").arg(path));
+    }
+}
 
 } // namespace
 
@@ -223,44 +274,17 @@ void Connection::open()
     const QFileInfo info(diskPath);
     if (!info.exists() || info.isDir())
         throw Error(QStringLiteral("Could not find file '%1'.").arg(path));
-    QFile file(diskPath);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open the database file '%1': %2.").arg(path, file.errorString()));
-    // One read of the whole file: later changes by another program do not
-    // reach this connection. A file that another program writes while it is
-    // read would give a mixture of two versions: its size and times are
-    // checked on both sides of the read, and a changed file is read again.
-    std::unique_ptr<FileImage> contents;
-    for (int attempt = 0;; ++attempt) {
-        const auto stamp = [&file] {
-            return std::make_tuple(file.size(), file.fileTime(QFileDevice::FileModificationTime),
-                                   file.fileTime(QFileDevice::FileMetadataChangeTime));
-        };
-        const auto before = stamp();
-        if (!file.seek(0))
-            throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
-        // In slices small enough to stay in the processor's cache on their
-        // way into the image, which sorts the pages; how far it is, told
-        // every few slices.
-        constexpr qint64 kSlice = 1 << 20;
-        constexpr int kSlicesTold = 16;
-        const qint64 size = std::get<0>(before);
-        contents = std::make_unique<FileImage>(size);
-        std::vector<char> slice(std::size_t(std::min(kSlice, std::max<qint64>(size, 1))));
-        for (qint64 got = 1, done = 0, slices = 0; done < size && got > 0; done += got) {
-            got = file.read(slice.data(), std::min(qint64(slice.size()), size - done));
-            if (got < 0)
-                throw Error(QStringLiteral("Cannot read the database file '%1': %2.").arg(path, file.errorString()));
-            contents->append(slice.data(), got);
-            if (m_progress && (++slices % kSlicesTold == 0 || done + got == size))
-                m_progress(QString(), int((done + got) * 100 / size));
-        }
-        if (stamp() == before && contents->size() == size)
-            break;
-        if (attempt == 2)
-            throw Error(QStringLiteral("The database file '%1' is being changed by another program and cannot be "
-                                       "read whole; open it again when that program has finished.").arg(path));
+    QFile file;
+    QString why;
+    switch (core::openRegularFile(file, diskPath, &why)) {
+    case core::OpenOutcome::Opened:
+        break;
+    case core::OpenOutcome::NotRegular:
+        throw Error(QStringLiteral("Could not find file '%1'.").arg(path));
+    case core::OpenOutcome::Failed:
+        throw Error(QStringLiteral("Cannot open the database file '%1': %2.").arg(path, why));
     }
+    std::unique_ptr<FileImage> contents = readImage(file, path, m_progress);
     file.close();
 
     auto snapshot = std::make_unique<Snapshot>();

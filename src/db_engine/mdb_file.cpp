@@ -3,6 +3,7 @@
 #include "db_error.h"
 #include "eight_bit_text.h"
 #include "file_image.h"
+#include "jet_header.h"
 #include "jet_page.h"
 #include "jet_row.h"
 
@@ -187,11 +188,8 @@ MdbFile::MdbFile(std::unique_ptr<FileImage> contents, const QString &path)
     const auto *head = reinterpret_cast<const unsigned char *>(d->image->view());
     const qsizetype size = d->image->size();
 
-    // ACE files (Access 2007 and later) are not Jet databases either.
-    const jet::Format *format = size < 0x20 || std::memcmp(head, jet::kSignature, jet::kSignatureSize) != 0
-        ? nullptr
-        : jet::formatOfVersion(head[jet::kVersionOffset]);
-    if (!format || d->image->pageSize() != format->pageSize)
+    const jet::Format *format = checkJetHeader(head, size, size, path) ? &jet::kJet3 : &jet::kJet4;
+    if (d->image->pageSize() != format->pageSize)
         throw Error(unrecognized);
     d->format = format;
     if (size % format->pageSize != 0)

@@ -1,13 +1,16 @@
 // QSaveFile is not used: in Qt 6.4 a write cut short (a full disk, a file
 // size limit) is not reported, and commit() then renames a truncated file
-// over the good one. Here every byte written is counted.
+// over the good one. Here every byte written is counted. Nor is any path
+// beyond the first link resolved: a member of the group that may write the
+// configuration's folder could plant a link there, and a writer that followed
+// it would rewrite, as whoever saves (root included), any file it names.
 #include "atomic_file.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -41,33 +44,95 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
+// A path's folder ("." when it has none) and last part.
+void split(const QByteArray &path, QByteArray *folder, QByteArray *name)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    *folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.first(slash);
+    *name = path.sliced(slash + 1);
+}
+
+// A last part that names a folder, not a file in it.
+bool namesFolder(const QByteArray &name)
+{
+    return name.isEmpty() || name == "." || name == "..";
+}
+
 } // namespace
 
-bool replaceFileContents(const QString &file, const QByteArray &bytes, QString *error)
+FolderFile::FolderFile(const QString &path)
+    : m_path(path)
 {
-    QFileInfo target(file);
-    if (target.isSymLink()) {
-        const QString canonical = target.canonicalFilePath();   // empty when the link dangles
-        target = QFileInfo(canonical.isEmpty() ? target.symLinkTarget() : canonical);
+    QByteArray folder;
+    split(QFile::encodeName(path), &folder, &m_name);
+    if (namesFolder(m_name)) {
+        m_folderError = EISDIR;
+        return;
     }
-    const QByteArray finalName = QFile::encodeName(target.absoluteFilePath());
-    const QByteArray prefix = QFile::encodeName(target.absolutePath()) + "/."
-        + QFile::encodeName(target.fileName()) + '.';
+    const int linkFolder = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (linkFolder < 0) {
+        m_folderError = errno;
+        return;
+    }
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length = ::readlinkat(linkFolder, m_name.constData(), target.data(), size_t(target.size()));
+    if (length < 0) {   // not a link (EINVAL), or nothing there yet
+        m_folder = linkFolder;
+        return;
+    }
+    target.truncate(length);
+    split(target, &folder, &m_name);
+    if (namesFolder(m_name) || length >= PATH_MAX) {
+        m_folderError = length >= PATH_MAX ? ENAMETOOLONG : EISDIR;
+    } else {
+        // A relative target is taken from the link's folder.
+        m_folder = ::openat(linkFolder, folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_folder < 0)
+            m_folderError = errno;
+    }
+    ::close(linkFolder);
+}
 
+FolderFile::~FolderFile()
+{
+    if (m_folder >= 0)
+        ::close(m_folder);
+}
+
+int FolderFile::open(struct stat *status) const
+{
+    if (m_folder < 0) {
+        errno = m_folderError;
+        return -1;
+    }
+    const int fd = ::openat(m_folder, m_name.constData(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0 && ::fstat(fd, status) != 0) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
+
+bool FolderFile::replace(const QByteArray &bytes, int mode, QString *error) const
+{
+    if (m_folder < 0)
+        return failWith(error, QStringLiteral("Cannot create a file beside ") + m_path, m_folderError);
+    const QByteArray prefix = '.' + m_name + '.';
     QByteArray tempName;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         tempName = prefix + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
-        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::openat(m_folder, tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             break;
     }
     if (fd < 0)
-        return failWith(error, QStringLiteral("Cannot create a file beside ") + file, errno);
-
-    struct stat old {};
-    if (::stat(finalName.constData(), &old) == 0)
-        ::fchmod(fd, old.st_mode & 07777);
+        return failWith(error, QStringLiteral("Cannot create a file beside ") + m_path, errno);
+    if (mode >= 0)
+        ::fchmod(fd, mode_t(mode));
 
     const char *step = "Cannot write ";
     bool ok = writeAll(fd, bytes);
@@ -78,22 +143,17 @@ bool replaceFileContents(const QString &file, const QByteArray &bytes, QString *
         ok = false;
         err = errno;
     }
-    if (ok && ::rename(tempName.constData(), finalName.constData()) != 0) {
+    // The rename replaces whatever entry has the name, a link included.
+    if (ok && ::renameat(m_folder, tempName.constData(), m_folder, m_name.constData()) != 0) {
         ok = false;
         err = errno;
         step = "Cannot replace ";
     }
     if (!ok) {
-        ::unlink(tempName.constData());
-        return failWith(error, QString::fromLatin1(step) + file, err);
+        ::unlinkat(m_folder, tempName.constData(), 0);
+        return failWith(error, QString::fromLatin1(step) + m_path, err);
     }
-
-    // Make the rename itself durable.
-    const int dir = ::open(QFile::encodeName(target.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    ::fsync(m_folder);   // makes the rename itself durable
     return true;
 }
 

@@ -2,8 +2,26 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSettings>
 
 namespace platform {
+
+namespace {
+
+// QFileDialog keeps its history, last folder and layout in Qt's user settings
+// (~/.config/QtProject.conf), saved whenever a dialog is destroyed; no option
+// turns that off. Morvel writes no file but its configuration file, so Qt's
+// user settings are pointed under /dev/null, where no folder can be made (not
+// even by root): the save then fails quietly, and there is nothing to read.
+// Morvel itself keeps no QSettings.
+void keepQtUserSettingsUnwritten()
+{
+    const QString nowhere = QStringLiteral("/dev/null");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
+}
+
+} // namespace
 
 QStringList qtNameFilters(const QString &windowsFilter)
 {
@@ -47,6 +65,7 @@ void OpenFileChooser::configure(QFileDialog &dialog) const
 
 std::optional<QString> OpenFileChooser::choose(QWidget *owner)
 {
+    keepQtUserSettingsUnwritten();
     QFileDialog dialog(owner);
     configure(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -23,7 +23,8 @@ public:
 // A chooser on QFileDialog with a Windows-style filter ("description|pattern",
 // pairs separated by "|", patterns by ";"). It accepts a typed name of a
 // missing file, hides the read-only box, can be resized, and starts each run
-// from the name last confirmed in it.
+// from the name last confirmed in it. It writes no file: Qt's own saving of
+// the dialog's state is kept from reaching the disk.
 class OpenFileChooser final : public FileChooser {
 public:
     explicit OpenFileChooser(const QString &filter);

@@ -48,6 +48,22 @@ QString resolvePath(const QString &path)
     return resolved;
 }
 
+QString pathInFolder(const QString &folder, const QString &name)
+{
+    const auto separator = [](QChar c) { return c == u'/' || c == u'\\'; };
+    if ((!name.isEmpty() && separator(name.front())) || (name.size() >= 2 && name[1] == u':'))
+        return QString();
+    qsizetype partStart = 0;
+    for (qsizetype i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && !separator(name[i]))
+            continue;
+        if (QStringView(name).sliced(partStart, i - partStart) == u"..")
+            return QString();
+        partStart = i + 1;
+    }
+    return folder + name;
+}
+
 bool fileExists(const QString &path)
 {
     if (path.isEmpty())

@@ -12,6 +12,11 @@ namespace platform {
 // the path unchanged (with "/") when nothing matches.
 QString resolvePath(const QString &path);
 
+// `folder` followed by `name`, a name stored in a record (either slash);
+// empty, which names no file, when the name would lead out of the folder:
+// an absolute name, a drive, or a ".." part anywhere.
+QString pathInFolder(const QString &folder, const QString &name);
+
 // True when `path` (resolved as above) names an existing file; a folder does
 // not count and the empty path never exists.
 bool fileExists(const QString &path);

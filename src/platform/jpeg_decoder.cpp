@@ -143,15 +143,21 @@ struct SessionGuard {
     ~SessionGuard() { jpeg_destroy_decompress(&s.info); }
 };
 
-// Reads the header; throws "JPEG error #N" when it cannot be read.
-void open(Session &s, const QByteArray &bytes)
+// Reads the header; throws "JPEG error #N" when it cannot be read. Bytes
+// that are only the file's first (`partial`) may end inside the header:
+// libjpeg warns when they run out, and false then says the rest must tell.
+bool open(Session &s, const QByteArray &bytes, bool partial = false)
 {
     s.info.err = jpeg_std_error(&s.error.pub);
     s.error.pub.error_exit = jumpBack;
     s.error.pub.output_message = ignoreMessage;
-    if (const int failure = readHeader(&s, reinterpret_cast<const unsigned char *>(bytes.constData()),
-                                       static_cast<unsigned long>(bytes.size())))
+    const int failure = readHeader(&s, reinterpret_cast<const unsigned char *>(bytes.constData()),
+                                   static_cast<unsigned long>(bytes.size()));
+    if (partial && s.error.pub.num_warnings > 0)
+        return false;
+    if (failure)
         throw jpegError(failure);
+    return true;
 }
 
 // An uninitialised image of the output size; throws when there is no
@@ -169,16 +175,18 @@ QImage outputImage(const Session &s)
 
 } // namespace
 
-void jpegHeader(const QByteArray &bytes, const QSize &deviceSize)
+bool jpegHeader(const QByteArray &bytes, const QSize &deviceSize, bool partial)
 {
     Session s{};
     SessionGuard guard{s};
-    open(s, bytes);
+    if (!open(s, bytes, partial))
+        return false;
     if (const int failure = chooseOutput(&s, deviceSize.width(), deviceSize.height()))
         throw jpegError(failure);
     // The one failure left for the body: found here too, while it can still
     // be reported with the header's. A picture that size is not kept.
     outputImage(s);
+    return true;
 }
 
 QImage jpeg(const QByteArray &bytes, const QSize &deviceSize, const std::function<bool()> &cancelled)

@@ -12,9 +12,9 @@ namespace platform::decoders {
 
 // The JPEG decoder reads the body until `cancelled` says so (if given);
 // jpegHeader() reads only as far as the body and throws what jpeg() would
-// throw before it.
+// throw before it; see checkJpegHeader() for `partial`.
 QImage jpeg(const QByteArray &bytes, const QSize &deviceSize, const std::function<bool()> &cancelled);
-void jpegHeader(const QByteArray &bytes, const QSize &deviceSize);
+bool jpegHeader(const QByteArray &bytes, const QSize &deviceSize, bool partial);
 QImage bitmap(const QByteArray &bytes, const QSize &deviceSize);
 QImage icon(const QByteArray &bytes, const QSize &deviceSize);
 QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize);

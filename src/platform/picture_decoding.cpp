@@ -33,9 +33,9 @@ bool isJpeg(const QString &extension)
     return extension.compare(u"jpg", Qt::CaseInsensitive) == 0 || extension.compare(u"jpeg", Qt::CaseInsensitive) == 0;
 }
 
-void checkJpegHeader(const QByteArray &bytes, const QSize &deviceSize)
+bool checkJpegHeader(const QByteArray &bytes, const QSize &deviceSize, bool partial)
 {
-    decoders::jpegHeader(bytes, deviceSize);
+    return decoders::jpegHeader(bytes, deviceSize, partial);
 }
 
 QImage decodePicture(const QByteArray &bytes, const QString &extension, const QSize &deviceSize,

@@ -38,7 +38,9 @@ bool isJpeg(const QString &extension);
 // would throw for it, also for a picture too large to be held; decoding the
 // same bytes at the same size then fails only if memory runs out meanwhile.
 // The header is what decides whether a picture shows; the body is the cost.
-void checkJpegHeader(const QByteArray &bytes, const QSize &deviceSize);
+// When `bytes` are only the file's first (`partial`), returns false where
+// the rest of the file could change the outcome; true when it cannot.
+bool checkJpegHeader(const QByteArray &bytes, const QSize &deviceSize, bool partial = false);
 
 // Throws the unknown-extension PictureError unless decodePicture() takes
 // `extension`.

@@ -10,8 +10,10 @@
 #include "eight_bit_text.h"
 #include "file_lookup.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -28,6 +30,7 @@ enum class Encoding { Utf8, Windows1251 };
 
 struct ProfileFile {
     bool exists = false;
+    int mode = -1;          // its permission bits, which a rewrite keeps
     QByteArray bytes;
     Encoding encoding = Encoding::Utf8;
 };
@@ -58,33 +61,45 @@ QString decode(QByteArrayView bytes, Encoding encoding)
     return encoding == Encoding::Utf8 ? QString::fromUtf8(bytes) : windows1251().decode(bytes);
 }
 
-// Reads the whole file. A missing file or a folder reads as absent, as the
+// Reads the whole file. A missing file or folder, a folder, or a link (none
+// is followed past the one at the path itself) reads as absent, as the
 // Windows service treats a name it cannot open as a file; a file that exists
 // but cannot be read is an error.
-ProfileFile load(const QString &file)
+ProfileFile load(const FolderFile &location, const QString &file)
 {
     ProfileFile pf;
-    const QFileInfo info(file);
-    if (!info.exists() || info.isDir())
+    struct stat status {};
+    const int fd = location.open(&status);
+    if (fd < 0) {
+        if (!location.folderOpen() || errno == ENOENT || errno == ELOOP)
+            return pf;
+        throw ProfileError(file.toStdString() + ": " + std::strerror(errno));
+    }
+    const struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer {fd};
+    if (S_ISDIR(status.st_mode))
         return pf;
-    if (!info.isFile()) // a device or a pipe could block or never end
+    if (!S_ISREG(status.st_mode)) // a device or a pipe could block or never end
         throw ProfileError("Not a regular file: " + file.toStdString());
 
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        throw ProfileError(f.errorString().toStdString());
     // Read in chunks: files under /proc report size 0 yet have content.
+    QByteArray chunk(64 * 1024, Qt::Uninitialized);
     for (;;) {
-        const QByteArray chunk = f.read(64 * 1024);
-        if (f.error() != QFileDevice::NoError)
-            throw ProfileError(f.errorString().toStdString());
-        if (chunk.isEmpty())
+        const ssize_t n = ::read(fd, chunk.data(), size_t(chunk.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw ProfileError(file.toStdString() + ": " + std::strerror(errno));
+        if (n == 0)
             break;
-        pf.bytes += chunk;
+        pf.bytes.append(chunk.constData(), n);
         if (pf.bytes.size() > kMaxFileSize)
             throw ProfileError("File too large: " + file.toStdString());
     }
     pf.exists = true;
+    pf.mode = int(status.st_mode & 0777);
     pf.encoding = QByteArrayView(pf.bytes).isValidUtf8() ? Encoding::Utf8 : Encoding::Windows1251;
     return pf;
 }
@@ -252,7 +267,7 @@ QByteArray lineEnding(const QByteArray &bytes)
 QString readProfileString(const QString &file, const QString &section, const QString &key,
                           const QString &defaultValue)
 {
-    const ProfileFile pf = load(file);
+    const ProfileFile pf = load(FolderFile(file), file);
     if (!pf.exists)
         return defaultValue;
     const KeyPlace place = locate(pf, section, key);
@@ -268,7 +283,10 @@ void writeProfileString(const QString &file, const QString &section, const QStri
     if (value.contains(u'\n') || value.contains(u'\r'))
         throw ProfileError("The value contains a line break");
 
-    ProfileFile pf = load(file);
+    // Read and replaced through the same open folder: a link planted in it
+    // between the two is replaced, never followed.
+    const FolderFile location(file);
+    ProfileFile pf = load(location, file);
     const QString keyLineText = key + u'=' + storedValue(value);
     const QString headerText = u'[' + section + u']';
 
@@ -303,7 +321,7 @@ void writeProfileString(const QString &file, const QString &section, const QStri
     }
 
     QString error;
-    if (!replaceFileContents(file, out, &error))
+    if (!location.replace(out, pf.mode, &error))
         throw ProfileError(error.toStdString());
 }
 

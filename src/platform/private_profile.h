@@ -22,10 +22,14 @@ QString readProfileString(const QString &file, const QString &section, const QSt
                           const QString &defaultValue = QString());
 
 // Sets `key` in `section`: creates the file and the section when absent and
-// replaces only that key's line, keeping every other byte of the file. The
-// file is replaced atomically (temporary file in the same folder, then
-// rename), so it is never left truncated. Throws ProfileError on failure,
-// leaving the old file as it was.
+// replaces only that key's line, keeping every other byte of the file and its
+// permission bits. The file is replaced atomically (temporary file in the
+// same folder, then rename), so it is never left truncated. Throws
+// ProfileError on failure, leaving the old file as it was.
+//
+// For both: `file` may be a symbolic link, which is followed; nothing past it
+// is. A link at the name it leads to reads as no file, and a write replaces
+// that link with a regular file (see FolderFile).
 void writeProfileString(const QString &file, const QString &section, const QString &key,
                         const QString &value);
 

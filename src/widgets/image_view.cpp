@@ -1,11 +1,27 @@
 #include "image_view.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
+
+namespace {
+
+// A screen reader announces the view as a picture (not as an anonymous
+// pane), by its group's caption and with its description.
+QAccessibleInterface *accessibleImageView(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("ImageView") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Graphic);
+    return nullptr;
+}
+
+} // namespace
 
 // The watcher takes the worker's answer on this view's thread, and goes with
 // the view: an answer that comes later has nowhere to go.
 ImageView::ImageView(QWidget *parent) : QWidget(parent)
 {
+    static const bool accessible = (QAccessible::installFactory(accessibleImageView), true);
+    Q_UNUSED(accessible)
     connect(&m_watcher, &QFutureWatcherBase::finished, this, &ImageView::takePicture);
 }
 

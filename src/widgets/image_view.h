@@ -1,6 +1,8 @@
 // ImageView: shows a picture scaled to the largest size that fits inside the
 // view with its proportions kept (small pictures are enlarged too), centred;
-// the rest of the view is transparent. Starts visible and empty.
+// the rest of the view is transparent. Starts visible and empty. Screen
+// readers meet it as a picture; what it shows is its accessible description,
+// which the program keeps.
 //
 // The picture is drawn in device pixels: on a screen scaled by 2 a picture
 // of twice the view's size shows all its detail. The scaled copy is kept

@@ -116,7 +116,8 @@ private slots:
     void compatibleColumns_data();
     void compatibleColumns();
     void reopenRestoresQueryOrder();
-    void cyrillicPathWithSpaces();
+    void pathsThatOpen_data();
+    void pathsThatOpen();
     void displayTexts_data();
     void displayTexts();
     void longMemoReadWhole();
@@ -475,13 +476,30 @@ void tst_DataModule::reopenRestoresQueryOrder()
     }
 }
 
-void tst_DataModule::cyrillicPathWithSpaces()
+// Any name a file can have opens: the path is quoted in the connection
+// string, so that nothing in it reads as the string's own syntax.
+void tst_DataModule::pathsThatOpen_data()
 {
-    const QString path = write(StockFile().addSample(), u"Склад инструмента/база  данных цеха.mdb"_s);
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("quoted");
+    QTest::newRow("cyrillic with spaces") << u"Склад инструмента/база  данных цеха.mdb"_s
+                                          << u"Склад инструмента/база  данных цеха.mdb"_s;
+    QTest::newRow("semicolon") << u"цех;2/база.mdb"_s << u"цех;2/база.mdb"_s;
+    QTest::newRow("keys after a semicolon") << u"a;Mode=Write;Data Source=b.mdb"_s
+                                            << u"a;Mode=Write;Data Source=b.mdb"_s;
+    QTest::newRow("double quotes") << u"\"база\" 2.mdb"_s << u"\"\"база\"\" 2.mdb"_s;
+    QTest::newRow("blanks at the ends") << u" база.mdb "_s << u" база.mdb "_s;
+}
+
+void tst_DataModule::pathsThatOpen()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, quoted);
+    const QString path = write(StockFile().addSample(), name);
     m_dm->OpenBD(path);
     QCOMPARE(m_dm->ADOConnection1->connectionString(),
-             u"Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source="_s + path
-                 + u";Mode=Read;Persist Security Info=True"_s);
+             u"Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=\""_s + m_dir->path() + u'/'
+                 + quoted + u"\";Mode=Read;Persist Security Info=True"_s);
     QCOMPARE(m_dm->dtset_Sverla->recordCount(), 3);
 }
 

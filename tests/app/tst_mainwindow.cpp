@@ -13,6 +13,7 @@
 #include "field.h"
 #include "frm_Main_Unit.h"
 #include "frm_PathToBD_Unit.h"
+#include "../support/address_space_limit.h"
 #include "../support/fake_message_boxes.h"
 #include "image_view.h"
 #include "metafiles.h"
@@ -30,6 +31,8 @@
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QtTest>
+
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -307,8 +310,8 @@ void tst_MainWindow::startOn(const StockFile &stock)
 
 // A picture of one colour, written by the library that makes such files:
 // kind "jpg", "cut jpg" (the last quarter missing), "bmp" (8 bits, indexed),
-// "ico", "emf", "wmf", "text" (no picture at all), or "fuzz TARGET/FILE" (a
-// damaged picture kept from fuzzing).
+// "ico", "emf", "wmf", "text" (no picture at all), "huge" (4 GiB, nearly all
+// of it a hole) or "fuzz TARGET/FILE" (a damaged picture kept from fuzzing).
 void tst_MainWindow::writePicture(const QString &path, const QString &kind, const QColor &colour) const
 {
     const QString file = m_dir->filePath(path);
@@ -326,6 +329,10 @@ void tst_MainWindow::writePicture(const QString &path, const QString &kind, cons
     QVERIFY(out.open(QIODevice::WriteOnly));
     if (kind == u"text"_s) {
         out.write("Not a picture\r\n");
+        return;
+    }
+    if (kind == u"huge"_s) {
+        QVERIFY(out.resize(qint64(4) << 30));
         return;
     }
     // Large enough that the body outweighs the header when cut.
@@ -736,6 +743,7 @@ void tst_MainWindow::pictureFollowsRecord_data()
     QTest::addColumn<bool>("relativeDatabase");      // the configured path has no folder part
     QTest::addColumn<QStringList>("expected");       // what im_PicSv shows on each record in turn
     QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<QStringList>("described");      // its accessible description on each; empty: not looked at
 
     const QString dir = u"Images/Instrument/"_s;
     const PictureFile fallback{kFallback, u"jpg"_s, Qt::blue};
@@ -744,30 +752,33 @@ void tst_MainWindow::pictureFollowsRecord_data()
 
     QTest::newRow("null, empty and missing names show the fallback")
         << QStringList{u"<null>"_s, u""_s, u"gone.jpg"_s} << QList<PictureFile>{fallback} << false
-        << QStringList{u"blue"_s, u"blue"_s, u"blue"_s} << none;
+        << QStringList{u"blue"_s, u"blue"_s, u"blue"_s} << none
+        << QStringList{u"Нет картинки"_s, u"Нет картинки"_s, u"Нет картинки: не найден файл gone.jpg"_s};
     QTest::newRow("no fallback either: hidden, then shown again")
         << QStringList{u"gone.jpg"_s, u"a.jpg"_s, u""_s} << QList<PictureFile>{red} << false
-        << QStringList{u"hidden"_s, u"red"_s, u"hidden"_s} << none;
+        << QStringList{u"hidden"_s, u"red"_s, u"hidden"_s} << none
+        << QStringList{u"Нет картинки: не найден файл gone.jpg"_s, u"a.jpg"_s, u"Нет картинки"_s};
     QTest::newRow("a picture beside the executable is never used")
         << QStringList{u"a.jpg"_s} << QList<PictureFile>{fallback, {u"app/"_s + dir + u"a.jpg"_s, u"jpg"_s, Qt::magenta}}
-        << false << QStringList{u"blue"_s} << none;
+        << false << QStringList{u"blue"_s} << none << none;
     QTest::newRow("database path without a folder part")
-        << QStringList{u"a.jpg"_s} << QList<PictureFile>{red, fallback} << true << QStringList{u"red"_s} << none;
+        << QStringList{u"a.jpg"_s} << QList<PictureFile>{red, fallback} << true << QStringList{u"red"_s} << none << none;
     QTest::newRow("Windows spelling and letter case, folder included")
         << QStringList{u"Sub\\A.JPG"_s} << QList<PictureFile>{{dir + u"SUB/a.jpg"_s, u"jpg"_s, Qt::red}, fallback}
-        << false << QStringList{u"red"_s} << none;
+        << false << QStringList{u"red"_s} << none << none;
     QTest::newRow("each kind shows")
         << QStringList{u"cut.jpg"_s, u"b.BMP"_s, u"c.ico"_s, u"d.emf"_s, u"e.wmf"_s}
         << QList<PictureFile>{{dir + u"cut.jpg"_s, u"cut jpg"_s, Qt::red}, {dir + u"b.BMP"_s, u"bmp"_s, Qt::green},
                               {dir + u"c.ico"_s, u"ico"_s, Qt::blue}, {dir + u"d.emf"_s, u"emf"_s, Qt::yellow},
                               {dir + u"e.wmf"_s, u"wmf"_s, Qt::magenta}}
-        << false << QStringList{u"red"_s, u"green"_s, u"blue"_s, u"yellow"_s, u"magenta"_s} << none;
-    // The view keeps what it showed; the handler goes on (see stockRed).
+        << false << QStringList{u"red"_s, u"green"_s, u"blue"_s, u"yellow"_s, u"magenta"_s} << none << none;
+    // The view keeps what it showed, and says so; the handler goes on (see stockRed).
     QTest::newRow("bad JPEG header, unknown extension")
         << QStringList{u"a.jpg"_s, u"bad.jpg"_s, u"a.png"_s}
         << QList<PictureFile>{red, {dir + u"bad.jpg"_s, u"text"_s, {}}, {dir + u"a.png"_s, u"text"_s, {}}} << false
         << QStringList{u"red"_s, u"red"_s, u"red"_s}
-        << QStringList{u"JPEG error #%1."_s.arg(JERR_NO_SOI), u"Unknown picture file extension (.png)"_s};
+        << QStringList{u"JPEG error #%1."_s.arg(JERR_NO_SOI), u"Unknown picture file extension (.png)"_s}
+        << QStringList{u"a.jpg"_s, u"a.jpg"_s, u"a.jpg"_s};
     QTest::newRow("damaged pictures found by fuzzing")
         << QStringList{u"a.jpg"_s, u"huge.jpg"_s, u"coefficients.jpg"_s, u"images.ico"_s, u"polygon.emf"_s,
                        u"bounds.emf"_s}
@@ -780,17 +791,27 @@ void tst_MainWindow::pictureFollowsRecord_data()
                               {dir + u"bounds.emf"_s, u"fuzz picture_emf/regression-huge-bounds.emf"_s, {}}}
         << false << QStringList{u"red"_s, u"red"_s, u"#808080"_s, u"#808080"_s, u"#808080"_s, u"#808080"_s}
         << QStringList{u"Picture is too large (60000 x 60000)"_s, u"Icon image is not valid."_s,
-                       u"Enhanced metafile (EMF) is not valid."_s, u"Picture is too large (320 x 2097170)"_s};
+                       u"Enhanced metafile (EMF) is not valid."_s, u"Picture is too large (320 x 2097170)"_s} << none;
+    // A name leading out of the picture folder names no file; a file larger
+    // than any picture is refused unread, in an address space too small for it.
+    QTest::newRow("names leaving the picture folder show the fallback")
+        << QStringList{u"..\\out.jpg"_s, u"../Instrument/../out.jpg"_s}
+        << QList<PictureFile>{red, fallback, {u"Images/out.jpg"_s, u"jpg"_s, Qt::green}} << false
+        << QStringList{u"blue"_s, u"blue"_s} << none << none;
+    QTest::newRow("huge picture file")
+        << QStringList{u"a.jpg"_s, u"huge.jpg"_s} << QList<PictureFile>{red, {dir + u"huge.jpg"_s, u"huge"_s, {}}}
+        << false << QStringList{u"red"_s, u"red"_s}
+        << QStringList{u"Picture file \"<dir>/Images/Instrument/huge.jpg\" is larger than 256 MB."_s} << none;
     QTest::newRow("metafile bounds whose area overflows")
         << QStringList{u"a.jpg"_s, u"overflow.emf"_s}
         << QList<PictureFile>{red, {dir + u"overflow.emf"_s, u"fuzz picture_emf/regression-bounds-overflow.emf"_s, {}}}
         << false << QStringList{u"red"_s, u"red"_s}
-        << QStringList{u"Picture is too large (2130706240 x 1171488443)"_s};
+        << QStringList{u"Picture is too large (2130706240 x 1171488443)"_s} << none;
     QTest::newRow("metafile description past its header")
         << QStringList{u"a.jpg"_s, u"description.emf"_s}
         << QList<PictureFile>{red, {dir + u"description.emf"_s,
                                     u"fuzz picture_emf/regression-description-past-the-header.emf"_s, {}}}
-        << false << QStringList{u"red"_s, u"red"_s} << QStringList{u"Enhanced metafile (EMF) is not valid."_s};
+        << false << QStringList{u"red"_s, u"red"_s} << QStringList{u"Enhanced metafile (EMF) is not valid."_s} << none;
 }
 
 // Records alternate between no stock and stock, so the stock edits show
@@ -802,6 +823,7 @@ void tst_MainWindow::pictureFollowsRecord()
     QFETCH(bool, relativeDatabase);
     QFETCH(QStringList, expected);
     QFETCH(QStringList, reports);
+    QFETCH(QStringList, described);
 
     for (const PictureFile &f : files)
         writePicture(f.path, f.kind, f.colour);
@@ -823,14 +845,23 @@ void tst_MainWindow::pictureFollowsRecord()
         startOn(stock);
     }
 
+    // Reading a huge file whole would fail here.
+    std::optional<AddressSpaceLimit> limit;
+    if (std::any_of(files.begin(), files.end(), [](const PictureFile &f) { return f.kind == u"huge"_s; }))
+        QVERIFY(limit.emplace(qint64(1) << 30).active());
     QStringList seen;
+    QStringList descriptions;
     for (int row = 0; row < names.size(); ++row) {
         DM->dtset_Sverla->setCurrentRow(row);
         seen << shown(frm_Main->im_PicSv);
+        descriptions << frm_Main->im_PicSv->accessibleDescription();
         QCOMPARE(isRed(frm_Main->dbed_SV_K_vo_NEW), row % 2 == 0);
     }
+    limit.reset();
     QCOMPARE(seen, expected);
-    QCOMPARE(m_boxes->texts(), reports);
+    if (!described.isEmpty())
+        QCOMPARE(descriptions, described);
+    QCOMPARE(m_boxes->texts(), reports.replaceInStrings(u"<dir>"_s, m_dir->path()));
     QVERIFY(DM->dtset_Dolgi->active());
 }
 
@@ -961,6 +992,7 @@ void tst_MainWindow::picturesSwitchedOff()
     frm_Main->mm_StopPic->trigger();
     QVERIFY(frm_Main->mm_StopPic->isChecked());
     QCOMPARE(views(), (QStringList{u"yellow"_s, u"red"_s}));
+    QCOMPARE(frm_Main->im_PicSv->accessibleDescription(), u"Просмотр картинок запрещен"_s);
     DM->dtset_Sverla->setCurrentRow(1);
     DM->dtset_Frezy->setCurrentRow(1);
     QCOMPARE(views(), (QStringList{u"yellow"_s, u"red"_s}));

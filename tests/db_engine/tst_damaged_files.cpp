@@ -1,5 +1,6 @@
 // Files that are not databases, or are damaged, give a clear db::Error and
 // never crash; no file is ever changed, damaged or not.
+#include "../support/address_space_limit.h"
 #include "connection.h"
 #include "dataset.h"
 #include "result_table.h"
@@ -77,6 +78,8 @@ private slots:
     void initTestCase();
     void badFiles_data();
     void badFiles();
+    void hugeFilesRefused_data();
+    void hugeFilesRefused();
     void badConnectionStrings_data();
     void badConnectionStrings();
     void randomDamage();
@@ -144,9 +147,24 @@ void tst_DamagedFiles::badFiles_data()
     lacking.addTable("Sverla", {{"ID", jetdb::Type::Long}});
     const QString lackingPath = m_dir.filePath(QStringLiteral("lacking.mdb"));
     testdb::write(lacking, lackingPath);
-    QTest::newRow("a table missing") << testdb::readAll(lackingPath) << atQuery
-                                     << QStringLiteral("The Microsoft Jet database engine cannot find the input table or query "
-                                                       "'Firma'.  Make sure it exists and that its name is spelled correctly.");
+    const QString firmaMissing = QStringLiteral("The Microsoft Jet database engine cannot find the input table or query "
+                                                "'Firma'.  Make sure it exists and that its name is spelled correctly.");
+    QTest::newRow("a table missing") << testdb::readAll(lackingPath) << atQuery << firmaMissing;
+    // A database password: Jet 4 masks it with the creation date, so that a
+    // dated file without one holds the mask itself there. Only a table is
+    // missing from a file that opens.
+    const auto dated = [&](jetdb::Format format, const char *password) {
+        jetdb::Database db(format, 1251);
+        db.addTable("Sverla", {{"ID", jetdb::Type::Long}});
+        db.setCreationDate(jetdb::Date::fromCivil(2003, 5, 17, 10, 30));
+        db.setPassword(password);
+        return testdb::readAll(testdb::write(db, m_dir.filePath(QStringLiteral("dated.mdb"))));
+    };
+    const QString password = QStringLiteral("Not a valid password.");
+    QTest::newRow("Jet 4 file with a password") << dated(jetdb::Format::Jet4, "склад") << atConnect << password;
+    QTest::newRow("Jet 3 file with a password") << dated(jetdb::Format::Jet3, "склад") << atConnect << password;
+    QTest::newRow("Jet 4 file without a password") << dated(jetdb::Format::Jet4, "") << atQuery << firmaMissing;
+    QTest::newRow("Jet 3 file without a password") << dated(jetdb::Format::Jet3, "") << atQuery << firmaMissing;
     // Jet 3 text is 8-bit in the code page at 0x3C of the header's RC4-masked block.
     jetdb::Database jet3(jetdb::Format::Jet3, 1251);
     jet3.addTable("Sverla", {{"ID", jetdb::Type::Long}});
@@ -186,6 +204,40 @@ void tst_DamagedFiles::badFiles()
         QVERIFY(!text.isEmpty());
     }
     QCOMPARE(testdb::readAll(path), bytes);
+}
+
+// A file far larger than any database, nearly all of it a hole: refused
+// from its first bytes, without being taken into memory (which would fail
+// here).
+void tst_DamagedFiles::hugeFilesRefused_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QString>("message");   // %1 stands for the path
+    QTest::newRow("no database") << QByteArray("[BD]\r\nPathToBD=C:\\tools.mdb\r\n")
+                                 << QStringLiteral("Unrecognized database format '%1'.");
+    QTest::newRow("a database's header")
+        << m_stockBytes.left(4096)
+        << QStringLiteral("The file '%1' is larger than an Access database can be (2 GiB) and cannot be read.");
+}
+
+void tst_DamagedFiles::hugeFilesRefused()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(QString, message);
+    const QString path = m_dir.filePath(QStringLiteral("huge.mdb"));
+    const auto remove = qScopeGuard([&] { QFile::remove(path); });
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(head), head.size());
+        QVERIFY(file.resize(qint64(3) << 30));
+    }
+    const AddressSpaceLimit limit(512 << 20);
+    QVERIFY(limit.active());
+    Outcome got = Outcome::Opens;
+    const QString text = openAndQuery(path, &got);
+    QCOMPARE(int(got), int(Outcome::FailsAtConnect));
+    QCOMPARE(text, message.arg(path));
 }
 
 void tst_DamagedFiles::badConnectionStrings_data()

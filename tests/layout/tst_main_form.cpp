@@ -1,11 +1,12 @@
 // The main window as the form lays it out: names, captions, states, how the
-// panels share the pages, fonts and colours, anchoring, focus order and the
-// tool strips' behaviour.
+// panels share the pages, fonts and colours, anchoring, focus order, the
+// tool strips' behaviour and what a screen reader calls each control.
 #include "DM_Unit.h"
 #include "data_source.h"
 #include "dataset.h"
 #include "fake_message_boxes.h"
 #include "frm_Main_Unit.h"
+#include "frm_PathToBD_Unit.h"
 #include "startup.h"
 #include "stock_file.h"
 
@@ -16,7 +17,10 @@
 #include "speed_button.h"
 #include "status_bar.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QFile>
+#include <QGroupBox>
 #include <QHelpEvent>
 #include <QTemporaryDir>
 #include <QLabel>
@@ -29,6 +33,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolTip>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -59,6 +64,35 @@ struct Form {
 };
 
 QColor rgb(const char *hex) { return QColor(QLatin1String(hex)); }
+
+// The text that stands for an edit on the form, as a sighted user reads it:
+// the nearest label above it and to its left, or for a control alone in its
+// group the group's caption.
+QString labelFor(const QWidget *edit)
+{
+    const QLabel *nearest = nullptr;
+    double nearestDistance = 0;
+    for (const QLabel *label : edit->parentWidget()->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+        const QPoint d = edit->pos() - label->pos();
+        if (d.x() < 0 || d.y() <= 0 || !label->isVisibleTo(edit->parentWidget()))
+            continue;
+        const double distance = std::hypot(d.x(), d.y());
+        if (!nearest || distance < nearestDistance) {
+            nearest = label;
+            nearestDistance = distance;
+        }
+    }
+    if (nearest)
+        return nearest->text();
+    const auto *group = qobject_cast<const QGroupBox *>(edit->parentWidget());
+    return group ? group->title() : QString();
+}
+
+QString accessibleName(QWidget *w)
+{
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+    return a ? a->text(QAccessible::Name) : QString();
+}
 
 } // namespace
 
@@ -92,6 +126,8 @@ private slots:
     void noticesHidden();
     void toolButtons();
     void hintsNeverShown();
+    void accessibleNames_data();
+    void accessibleNames();
     void stickyFilterToggle();
     void statusBar();
     void boundToSampleStock();
@@ -524,6 +560,46 @@ void tst_MainForm::hintsNeverShown()
             QVERIFY2(!QToolTip::isVisible(), qPrintable(b->objectName()));
         }
     }
+}
+
+void tst_MainForm::accessibleNames_data()
+{
+    QTest::addColumn<int>("page");  // -1: the database-location dialog
+    for (int i = 0; i < kPages; ++i)
+        QTest::newRow(kPageNames[i]) << i;
+    QTest::newRow("frm_PathToBD") << -1;
+}
+
+// What a screen reader announces, through Qt's own accessibility interface:
+// each edit by the text that stands for it on the form, each grid by its
+// page's caption, every button by a name (a glyph button also has a tool
+// tip), and no two controls of a page alike.
+void tst_MainForm::accessibleNames()
+{
+    QFETCH(int, page);
+    auto *pc = f->get<QTabWidget>("PageControl_Main");
+    QWidget *root = page < 0 ? static_cast<QWidget *>(frm_PathToBD) : pc->widget(page);
+    QHash<QString, QString> named;  // accessible name -> control
+    int edits = 0;
+    for (QWidget *w : root->findChildren<QWidget *>()) {
+        const bool edit = qobject_cast<QLineEdit *>(w) || qobject_cast<QPlainTextEdit *>(w);
+        auto *button = qobject_cast<QAbstractButton *>(w);
+        if (!(edit || button || qobject_cast<DBGrid *>(w)) || w->objectName().isEmpty())
+            continue;
+        const QString name = accessibleName(w);
+        QVERIFY2(!name.isEmpty(), qPrintable(w->objectName()));
+        if (edit) {
+            QCOMPARE(name, labelFor(w));
+            ++edits;
+        }
+        if (button && button->text().isEmpty())
+            QVERIFY2(!button->toolTip().isEmpty(), qPrintable(w->objectName()));
+        if (qobject_cast<DBGrid *>(w))
+            QCOMPARE(name, pc->tabText(page));
+        QVERIFY2(!named.contains(name), qPrintable(named.value(name) + QStringLiteral(" and ") + w->objectName() + QStringLiteral(": ") + name));
+        named.insert(name, w->objectName());
+    }
+    QVERIFY(edits > 0);
 }
 
 void tst_MainForm::stickyFilterToggle()

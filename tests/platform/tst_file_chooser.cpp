@@ -13,10 +13,22 @@ class tst_FileChooser : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void nameFilters_data();
     void nameFilters();
     void typedMissingNameThenCancel();
+
+private:
+    QTemporaryDir m_home;
 };
+
+// Qt would keep the dialog's state in the user's configuration folder:
+// point that at a fresh folder, to see that nothing lands there.
+void tst_FileChooser::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path()));
+}
 
 void tst_FileChooser::nameFilters_data()
 {
@@ -41,7 +53,8 @@ void tst_FileChooser::nameFilters()
 }
 
 // The real dialog, driven from a timer while it runs: a typed name of a file
-// that does not exist is accepted, and the next run starts from it.
+// that does not exist is accepted, the next run starts from it, and no run
+// leaves a file behind.
 void tst_FileChooser::typedMissingNameThenCancel()
 {
     QTemporaryDir dir;
@@ -105,6 +118,8 @@ void tst_FileChooser::typedMissingNameThenCancel()
     QCOMPARE(seen.directory, folder);
     QCOMPARE(seen.typed, QStringLiteral("missing.mdb"));
     QCOMPARE(chooser.lastName(), folder + QStringLiteral("/missing.mdb"));
+    QCOMPARE(QDir(m_home.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());   // no QtProject.conf
 }
 
 QTEST_MAIN(tst_FileChooser)

@@ -22,7 +22,8 @@ private slots:
     void unreadableFiles_data();
     void unreadableFiles();
     void hugeOrBinaryFiles();
-    void linkAndPermissionsKept();
+    void links_data();
+    void links();
     void configFileName_data();
     void configFileName();
 
@@ -276,23 +277,67 @@ void tst_PrivateProfile::hugeOrBinaryFiles()
     QCOMPARE(QFileInfo(m_file).size(), 100 * 1024 * 1024);
 }
 
-// A configuration file reached through a link stays a link, and the file
-// it points to keeps its permissions.
-void tst_PrivateProfile::linkAndPermissionsKept()
+// The configuration file beside the executable may be a link into a folder
+// others may write to (the package's /opt/morvel/morvel.INI). That link is
+// followed and kept; a second one planted in that folder is not followed: it
+// reads as no file, and a write replaces it with a regular file, the file it
+// names never read nor changed.
+void tst_PrivateProfile::links_data()
 {
-    QVERIFY(QDir(m_dir->path()).mkdir("real"));
-    const QString real = m_dir->filePath("real/settings.ini");
-    store(real, "[BD]\nPathToBD=/old\n");
-    const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
-    QVERIFY(QFile::setPermissions(real, mode));
-    QVERIFY(QFile::link("real/settings.ini", m_file));
+    QTest::addColumn<bool>("absolute");       // the link beside the executable
+    QTest::addColumn<QByteArray>("shared");   // the file it leads to; null: none
+    QTest::addColumn<QString>("planted");     // a link in its place; empty: none
+    QTest::addColumn<QString>("readBefore");
+    QTest::addColumn<QByteArray>("after");
 
+    const QByteArray old = "; kept\n[BD]\nPathToBD=/old\n";
+    const QByteArray fresh = "[BD]\nPathToBD=/new\n";
+    QTest::newRow("relative link") << false << old << QString() << "/old" << QByteArray("; kept\n") + fresh;
+    QTest::newRow("absolute link") << true << old << QString() << "/old" << QByteArray("; kept\n") + fresh;
+    QTest::newRow("link to no file yet") << false << QByteArray() << QString() << QString() << fresh;
+    QTest::newRow("planted link to a file") << true << QByteArray() << "../secret" << QString() << fresh;
+    QTest::newRow("planted absolute link") << false << QByteArray() << "*/secret" << QString() << fresh;
+    QTest::newRow("planted link to no file") << false << QByteArray() << "../made" << QString() << fresh;
+    QTest::newRow("planted link to the link") << false << QByteArray() << "../morvel.INI" << QString() << fresh;
+}
+
+void tst_PrivateProfile::links()
+{
+    QFETCH(bool, absolute);
+    QFETCH(QByteArray, shared);
+    QFETCH(QString, planted);
+    QFETCH(QString, readBefore);
+    QFETCH(QByteArray, after);
+
+    QVERIFY(QDir(m_dir->path()).mkdir("shared"));
+    const QString real = m_dir->filePath("shared/morvel.INI");
+    const QString link = absolute ? real : QStringLiteral("shared/morvel.INI");
+    QVERIFY(QFile::link(link, m_file));
+    const QString secret = m_dir->filePath("secret");
+    const QByteArray secretBytes = "[BD]\nPathToBD=/secret\n";
+    store(secret, secretBytes);
+    const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(secret, mode));
+    if (!shared.isNull()) {
+        store(real, shared);
+        QVERIFY(QFile::setPermissions(real, mode));
+    }
+    if (!planted.isEmpty())
+        QVERIFY(QFile::link(planted.replace(u'*', m_dir->path()), real));
+
+    QCOMPARE(readProfileString(m_file, "BD", "PathToBD"), readBefore);
     writeProfileString(m_file, "BD", "PathToBD", "/new");
-    QVERIFY(QFileInfo(m_file).isSymLink());
-    QCOMPARE(contents(real), QByteArray("[BD]\nPathToBD=/new\n"));
+    QCOMPARE(QFileInfo(m_file).symLinkTarget(), real);
+    QVERIFY(!QFileInfo(real).isSymLink());
+    QCOMPARE(contents(real), after);
+    QCOMPARE(readProfileString(m_file, "BD", "PathToBD"), QStringLiteral("/new"));
+    QCOMPARE(contents(secret), secretBytes);
     const auto ownerGroupOther = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
         | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
-    QCOMPARE(QFile::permissions(real) & ownerGroupOther, mode);
+    QCOMPARE(QFile::permissions(secret) & ownerGroupOther, mode);
+    if (!shared.isNull())   // a file replaced keeps its permissions
+        QCOMPARE(QFile::permissions(real) & ownerGroupOther, mode);
+    QVERIFY(!QFile::exists(m_dir->filePath("made")));
 }
 
 void tst_PrivateProfile::configFileName_data()

@@ -176,7 +176,7 @@ void writeTdef(const Geometry &g, pages::PageFile &file, const TableImage &t, co
     }
 }
 
-Bytes headerPage(const Geometry &g, int codePage)
+Bytes headerPage(const Geometry &g, int codePage, const std::string &password, Date created)
 {
     const bool jet4 = g.format == Format::Jet4;
     Bytes p(std::size_t(g.pageSize), 0);
@@ -186,11 +186,28 @@ Bytes headerPage(const Geometry &g, int codePage)
     static const std::uint8_t access[24] = {0, 1, 0, 0, 1, 1, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
     std::memcpy(&p[0x18], access, jet4 ? 24 : 0);
     pages::put16(&p[0x3C], std::uint32_t(codePage));
-    // Database key 0 at 0x3E: pages are not encrypted. Empty password, creation date 0.
-    if (jet4)
+    // Database key 0 at 0x3E: pages are not encrypted.
+    const std::u16string wide = text::toUtf16(password);
+    if (jet4) {
         pages::put16(&p[0x6E], 0x0409);
-    else
+        std::uint64_t dateBits = 0;
+        std::memcpy(&dateBits, &created.days, 8);
+        pages::put32(&p[0x72], std::uint32_t(dateBits));
+        pages::put32(&p[0x76], std::uint32_t(dateBits >> 32));
+        // The password in UTF-16, 40 bytes, each XORed with the byte of the
+        // date's whole days (a little-endian 32-bit number) at its place.
+        std::uint8_t mask[4];
+        pages::put32(mask, std::uint32_t(std::int32_t(created.days)));
+        for (std::size_t i = 0; i < 40; ++i) {
+            const char16_t c = i / 2 < wide.size() ? wide[i / 2] : u'\0';
+            p[0x42 + i] = std::uint8_t((i % 2 ? c >> 8 : c) ^ mask[i % 4]);
+        }
+    } else {
         pages::put16(&p[0x3A], 0x0409);
+        std::string narrow;
+        text::narrowBytes(wide, codePage, narrow);   // checked by setPassword
+        std::memcpy(&p[0x42], narrow.data(), std::min<std::size_t>(narrow.size(), 20));
+    }
     static const std::uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
     rc4(key, 4, &p[0x18], jet4 ? 128 : 126);
     return p;

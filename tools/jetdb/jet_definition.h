@@ -28,8 +28,9 @@ struct TableMaps {
 // Writes the definition, split over as many TDEF pages as it needs.
 void writeTdef(const pages::Geometry &g, pages::PageFile &file, const layout::TableImage &t, const TableMaps &maps, int codePage);
 
-// Page 0, with its RC4-obfuscated block.
-pages::Bytes headerPage(const pages::Geometry &g, int codePage);
+// Page 0, with its RC4-obfuscated block: the code page, the password (UTF-8;
+// empty for none) and, in Jet 4, the creation date.
+pages::Bytes headerPage(const pages::Geometry &g, int codePage, const std::string &password, Date created);
 
 // Page 1: which pages exist (0) and which lie past the end of the file (1).
 pages::Bytes globalMapPage(const pages::Geometry &g, std::uint32_t pageCount);

@@ -81,7 +81,9 @@ int DataPage::add(const std::uint8_t *row, std::size_t length, bool deleted)
 {
     m_top -= int(length);
     std::memcpy(&m_bytes[std::size_t(m_top)], row, length);
-    put16(&m_bytes[std::size_t(m_g.dataHeader + 2 * m_rows)], std::uint32_t(m_top) | (deleted ? 0x8000u : 0u));
+    // Access flags a deleted row's slot 0xC000; 0x8000 alone would read as
+    // the new home of a row that moved, which mdbtools lists as live.
+    put16(&m_bytes[std::size_t(m_g.dataHeader + 2 * m_rows)], std::uint32_t(m_top) | (deleted ? 0xC000u : 0u));
     ++m_rows;
     put16(&m_bytes[std::size_t(m_g.rowCountOffset)], std::uint32_t(m_rows));
     put16(&m_bytes[2], std::uint32_t(m_top - m_g.dataHeader - 2 * m_rows));

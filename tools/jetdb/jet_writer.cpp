@@ -154,7 +154,7 @@ void Database::write(const std::string &path, const Layout &layout) const
             writeTdef(g, file, images[ti], tableMaps[ti], m_codePage);
 
         file.write(1, globalMapPage(g, file.pageCount()));
-        file.write(0, headerPage(g, m_codePage));
+        file.write(0, headerPage(g, m_codePage, m_password, m_created));
         file.close();
 
         // mkstemp made the file private; give it the usual permissions.

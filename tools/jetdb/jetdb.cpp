@@ -262,6 +262,17 @@ Database::Database(Format format, int codePage) : m_format(format), m_codePage(c
     }
 }
 
+void Database::setPassword(const std::string &utf8)
+{
+    const std::u16string wide = text::toUtf16(utf8);
+    std::string narrow;
+    if (wide.size() > 20)
+        throw Error("a database password has at most 20 characters");
+    if (m_format == Format::Jet3 && !text::narrowBytes(wide, m_codePage, narrow))
+        throw Error("the password does not fit code page " + std::to_string(m_codePage));
+    m_password = utf8;
+}
+
 Table &Database::addTable(std::string name, std::vector<Column> columns)
 {
     const std::u16string key = text::foldedUtf8(name);

@@ -145,6 +145,13 @@ public:
     Format format() const { return m_format; }
     int codePage() const { return m_codePage; }
 
+    // A database password as Access sets one: at most 20 characters, which
+    // in an Access 97 file must fit the code page (else Error); empty for
+    // none. Jet 4 masks it with the creation date's whole days, so a date
+    // makes even an empty password's bytes non-zero.
+    void setPassword(const std::string &utf8);
+    void setCreationDate(Date date) { m_created = date; }
+
     // Writes the whole file. The file is first written beside the target
     // under a temporary name and renamed into place, so a failure leaves no
     // partial file. Throws Error.
@@ -153,6 +160,8 @@ public:
 private:
     Format m_format;
     int m_codePage;
+    std::string m_password;   // UTF-8
+    Date m_created;
     std::vector<std::unique_ptr<Table>> m_tables;
 };
 
