@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
+  ninja-build                                 # the build's generator where installed (faster on two cores)
   ccache                                      # rebuilds of unchanged sources (several work trees share one cache)
   qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets and Concurrent (and the OpenGL headers its CMake files ask for)
   mdbtools-dev                                # libmdb: reading .mdb files
@@ -22,6 +23,9 @@ packages=(
   dpkg-dev file                               # cpack -G DEB: file and dpkg-shlibdeps find the package's dependencies
   desktop-file-utils                          # desktop-file-validate checks the desktop entry
   libnss-wrapper                              # the package's postinst runs in tests with a group of their own
+  lintian                                     # Debian's checker, run on the package in the tests
+  man-db groff-base                           # man -l renders the manual pages in the tests
+  appstream                                   # appstreamcli validates the AppStream metadata
   tzdata                                      # the time zones the tests also run in
   clang libclang-rt-14-dev llvm               # fuzz targets: libFuzzer, ASan, UBSan, llvm-symbolizer
 )

@@ -1,7 +1,8 @@
-// An enhanced metafile (EMF: libemf2svg, then QtSvg), as the detail panel decodes it.
-#include "picture_target.h"
+// An enhanced metafile (EMF) as the detail panel shows it: the program's
+// checks, then the helper's drawing (libemf2svg, then QtSvg), here in-process.
+#include "metafile_target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    return fuzz::decodePictureAtViewSizes(data, size, QStringLiteral("emf"));
+    return fuzz::drawMetafileAtViewSizes(data, size, metafile::Format::Enhanced);
 }

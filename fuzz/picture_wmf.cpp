@@ -1,7 +1,8 @@
-// A Windows metafile (WMF: libwmf, then QtSvg), as the detail panel decodes it.
-#include "picture_target.h"
+// A Windows metafile (WMF) as the detail panel shows it: the program's
+// checks, then the helper's drawing (libwmf, then QtSvg), here in-process.
+#include "metafile_target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    return fuzz::decodePictureAtViewSizes(data, size, QStringLiteral("wmf"));
+    return fuzz::drawMetafileAtViewSizes(data, size, metafile::Format::Windows);
 }

@@ -17,8 +17,13 @@ QImage jpeg(const QByteArray &bytes, const QSize &deviceSize, const std::functio
 bool jpegHeader(const QByteArray &bytes, const QSize &deviceSize, bool partial);
 QImage bitmap(const QByteArray &bytes, const QSize &deviceSize);
 QImage icon(const QByteArray &bytes, const QSize &deviceSize);
+// The metafile decoders check the file's structure (and an EMF's claimed
+// size) themselves, then have the helper draw it; the checks alone throw
+// what the decoders would throw before the helper starts.
 QImage enhancedMetafile(const QByteArray &bytes, const QSize &deviceSize);
 QImage windowsMetafile(const QByteArray &bytes, const QSize &deviceSize);
+void checkEnhancedMetafile(const QByteArray &bytes);
+void checkWindowsMetafile(const QByteArray &bytes);
 
 } // namespace platform::decoders
 

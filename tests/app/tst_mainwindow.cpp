@@ -16,6 +16,7 @@
 #include "../support/address_space_limit.h"
 #include "../support/fake_message_boxes.h"
 #include "image_view.h"
+#include "metafile_helper.h"
 #include "metafiles.h"
 #include "startup.h"
 #include "status_bar.h"
@@ -310,8 +311,10 @@ void tst_MainWindow::startOn(const StockFile &stock)
 
 // A picture of one colour, written by the library that makes such files:
 // kind "jpg", "cut jpg" (the last quarter missing), "bmp" (8 bits, indexed),
-// "ico", "emf", "wmf", "text" (no picture at all), "huge" (4 GiB, nearly all
-// of it a hole) or "fuzz TARGET/FILE" (a damaged picture kept from fuzzing).
+// "ico", "emf", "wmf", "bitmap emf" (an EMF holding a bitmap large enough
+// that Qt converts its pixels on its thread pool), "text" (no picture at
+// all), "huge" (4 GiB, nearly all of it a hole) or "fuzz TARGET/FILE" (a
+// damaged picture kept from fuzzing).
 void tst_MainWindow::writePicture(const QString &path, const QString &kind, const QColor &colour) const
 {
     const QString file = m_dir->filePath(path);
@@ -323,6 +326,12 @@ void tst_MainWindow::writePicture(const QString &path, const QString &kind, cons
     if (kind == u"emf"_s || kind == u"wmf"_s) {
         const stock::metafiles::Drawing drawing{QSize(200, 100), {{stock::metafiles::Shape::Rectangle, colour, {QPoint(0, 0), QPoint(200, 100)}}}};
         (kind == u"emf"_s ? stock::metafiles::writeEmf : stock::metafiles::writeWmf)(drawing, file.toStdString());
+        return;
+    }
+    if (kind == u"bitmap emf"_s) {
+        const QSize size(400, 300);
+        stock::metafiles::writeEmf({size, {{stock::metafiles::Shape::Bitmap, colour, {QPoint(0, 0), QPoint(400, 300)}}}},
+                                   file.toStdString());
         return;
     }
     QFile out(file);
@@ -772,6 +781,11 @@ void tst_MainWindow::pictureFollowsRecord_data()
                               {dir + u"c.ico"_s, u"ico"_s, Qt::blue}, {dir + u"d.emf"_s, u"emf"_s, Qt::yellow},
                               {dir + u"e.wmf"_s, u"wmf"_s, Qt::magenta}}
         << false << QStringList{u"red"_s, u"green"_s, u"blue"_s, u"yellow"_s, u"magenta"_s} << none << none;
+    // Drawn apart from the program, which by then has run a JPEG's worker.
+    QTest::newRow("metafile holding a bitmap after a JPEG")
+        << QStringList{u"a.jpg"_s, u"bitmap.emf"_s}
+        << QList<PictureFile>{red, {dir + u"bitmap.emf"_s, u"bitmap emf"_s, Qt::green}} << false
+        << QStringList{u"red"_s, u"green"_s} << none << none;
     // The view keeps what it showed, and says so; the handler goes on (see stockRed).
     QTest::newRow("bad JPEG header, unknown extension")
         << QStringList{u"a.jpg"_s, u"bad.jpg"_s, u"a.png"_s}
@@ -1252,6 +1266,7 @@ void tst_MainWindow::gridPainting()
 int main(int argc, char *argv[])
 {
     Application app(argc, argv);
+    platform::metafile_helper::setFolder(QStringLiteral(MORVEL_BIN_DIR));
     tst_MainWindow test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

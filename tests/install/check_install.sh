@@ -15,6 +15,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 expected="Images/NoFoto/null_img_1.jpg
 Images/NoFoto/null_img_2.jpg
 morvel
+morvel-metafile
 share/applications/morvel.desktop
 share/icons/hicolor/128x128/apps/morvel.png
 share/icons/hicolor/16x16/apps/morvel.png
@@ -24,7 +25,10 @@ share/icons/hicolor/256x256/apps/morvel.png
 share/icons/hicolor/32x32/apps/morvel.png
 share/icons/hicolor/48x48/apps/morvel.png
 share/icons/hicolor/64x64/apps/morvel.png
-share/icons/hicolor/scalable/apps/morvel.svg"
+share/icons/hicolor/scalable/apps/morvel.svg
+share/man/man1/morvel.1.gz
+share/man/ru/man1/morvel.1.gz
+share/metainfo/invalid.morvel.morvel.metainfo.xml"
 actual=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort)
 if [ "$actual" != "$expected" ]; then
     diff <(echo "$expected") <(echo "$actual") >&2 || true
@@ -39,6 +43,23 @@ entry="$prefix/share/applications/morvel.desktop"
 report=$(desktop-file-validate "$entry" 2>&1) || fail "desktop entry invalid: $report"
 [ -z "$report" ] || fail "desktop-file-validate: $report"
 grep -qxF "Exec=\"$prefix/morvel\"" "$entry" || fail "Exec does not name the installed morvel: $(grep ^Exec= "$entry")"
+
+# Both manual pages render without a warning from man or groff and tell
+# what the page must: the options, the one key, the group, both picture folders.
+for page in man1 ru/man1; do
+    file="$prefix/share/man/$page/morvel.1.gz"
+    MANWIDTH=80 man --warnings -l "$file" >"$tmp/man.txt" 2>"$tmp/man.err" || fail "man -l $page/morvel.1.gz failed: $(cat "$tmp/man.err")"
+    [ ! -s "$tmp/man.err" ] || fail "man -l $page/morvel.1.gz warns: $(cat "$tmp/man.err")"
+    for word in --version --help PathToBD '[BD]' morvel.INI Images/Instrument/ Images/NoFoto/ /var/lib/morvel adduser; do
+        grep -qF -- "$word" "$tmp/man.txt" || fail "$page/morvel.1 rendered does not mention $word"
+    done
+done
+
+# The AppStream metadata is valid and belongs to the installed desktop entry.
+metainfo="$prefix/share/metainfo/invalid.morvel.morvel.metainfo.xml"
+report=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli validate: $report"
+grep -qF '<launchable type="desktop-id">morvel.desktop</launchable>' "$metainfo" \
+    || fail "the metadata does not name morvel.desktop"
 
 # No display at all: --version and --help must not need one. Started through
 # a link elsewhere, as /usr/bin/morvel starts it, the program still finds its

@@ -2,6 +2,7 @@
 // pictures and benchmark stocks, read back with mdbtools.
 #include "file_lookup.h"
 #include "mdb_tools.h"
+#include "metafile_helper.h"
 #include "picture_decoding.h"
 
 #include <QCryptographicHash>
@@ -79,6 +80,7 @@ private slots:
 void tst_Mkdb::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    platform::metafile_helper::setFolder(QStringLiteral(MORVEL_BIN_DIR));
     const QString dir = m_dir.filePath("demo");
     const mdbtest::Output o = mdbtest::run(mkdb, {"demo", dir});
     QVERIFY2(o.exitCode == 0, o.err.constData());

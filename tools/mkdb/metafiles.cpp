@@ -42,6 +42,32 @@ std::vector<U_POINT16> points16(const Shape &shape)
     return out;
 }
 
+// A bitmap of `shape`'s colour as large as its box, stretched over it.
+char *bitmapRecord(const Shape &shape, const U_RECTL &bounds)
+{
+    const QPoint size = shape.points[1] - shape.points[0];
+    const int width = size.x(), height = size.y();
+    const int stride = (width * 3 + 3) / 4 * 4;  // DIB rows are padded to 4 bytes
+    std::vector<char> pixels(std::size_t(stride) * std::size_t(height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            char *p = pixels.data() + std::size_t(y) * std::size_t(stride) + std::size_t(x) * 3;
+            p[0] = char(shape.fill.blue());
+            p[1] = char(shape.fill.green());
+            p[2] = char(shape.fill.red());
+        }
+    }
+    const U_BITMAPINFOHEADER header = bitmapinfoheader_set(width, height, 1, U_BCBM_COLOR24, U_BI_RGB,
+                                                           uint32_t(pixels.size()), 0, 0, 0, 0);
+    PU_BITMAPINFO info = bitmapinfo_set(header, nullptr);
+    const U_POINTL extent = point32_set(width, height);
+    char *record = U_EMRSTRETCHDIBITS_set(bounds, point32_set(shape.points[0].x(), shape.points[0].y()), extent,
+                                          point32_set(0, 0), extent, U_DIB_RGB_COLORS, U_SRCCOPY, info,
+                                          uint32_t(pixels.size()), pixels.data());
+    std::free(info);
+    return record;
+}
+
 } // namespace
 
 Drawing toolSketch(int variant)
@@ -82,6 +108,10 @@ void writeEmf(const Drawing &drawing, const std::string &path)
     append(U_EMRHEADER_set(bounds, frame, nullptr, 0, nullptr, device, millimetres, 0));
     append(U_EMRSETPOLYFILLMODE_set(U_WINDING));
     for (const Shape &shape : drawing.shapes) {
+        if (shape.kind == Shape::Bitmap) {
+            append(bitmapRecord(shape, bounds));
+            continue;
+        }
         uint32_t brush = 0, pen = 0;
         append(createbrushindirect_set(&brush, eht, logbrush_set(U_BS_SOLID, colour(shape.fill), 0)));
         append(selectobject_set(brush, eht));
@@ -124,6 +154,8 @@ void writeWmf(const Drawing &drawing, const std::string &path)
     append(U_WMRSETWINDOWEXT_set(point16(QPoint(drawing.size.width(), drawing.size.height()))));
     append(U_WMRSETPOLYFILLMODE_set(U_WINDING));
     for (const Shape &shape : drawing.shapes) {
+        if (shape.kind == Shape::Bitmap)
+            throw jetdb::Error("bitmaps are written to enhanced metafiles only: " + path);
         uint32_t brush = 0, pen = 0;
         append(wcreatebrushindirect_set(&brush, wht, U_WLOGBRUSH_set(U_BS_SOLID, colour(shape.fill), 0)));
         append(wselectobject_set(brush, wht));

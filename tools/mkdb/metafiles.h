@@ -13,10 +13,11 @@
 namespace stock::metafiles {
 
 struct Shape {
-    enum Kind { Rectangle, Ellipse, Polygon };
+    // Bitmap: a 24-bit bitmap of one colour stretched over the box (EMF only).
+    enum Kind { Rectangle, Ellipse, Polygon, Bitmap };
     Kind kind;
     QColor fill;
-    std::vector<QPoint> points;  // Rectangle, Ellipse: top-left and bottom-right
+    std::vector<QPoint> points;  // Rectangle, Ellipse, Bitmap: top-left and bottom-right
 };
 
 // A drawing in logical units, (0, 0) at the top left.
