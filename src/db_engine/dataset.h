@@ -19,6 +19,7 @@
 namespace db {
 
 class Connection;
+struct SortRanks;
 
 class DataSet : public QObject {
     Q_OBJECT
@@ -90,10 +91,6 @@ signals:
 private:
     [[noreturn]] void fail(const QString &text) const;
     void checkActive() const;
-    struct SortRanks {
-        std::vector<std::uint32_t> rank;   // per table row; 0 for NULL
-        std::uint32_t top = 0;             // the highest rank
-    };
     const SortRanks &sortRanks(int column);
 
     struct Rows;
