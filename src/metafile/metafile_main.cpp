@@ -4,6 +4,7 @@
 // limits of its own, and Morvel shows the picture's failure.
 #include "metafile_drawing.h"
 #include "metafile_protocol.h"
+#include "write_all.h"
 
 #include <QGuiApplication>
 #include <QThreadPool>
@@ -44,16 +45,7 @@ void limitAddressSpace()
 
 bool writeAll(const char *data, qsizetype size)
 {
-    while (size > 0) {
-        const ssize_t n = write(STDOUT_FILENO, data, std::size_t(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
-    }
-    return true;
+    return core::writeAll(STDOUT_FILENO, data, size);
 }
 
 QByteArray readInput()

@@ -6,6 +6,8 @@
 // it would rewrite, as whoever saves (root included), any file it names.
 #include "atomic_file.h"
 
+#include "write_all.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -25,23 +27,6 @@ bool failWith(QString *error, const QString &what, int err)
     if (error)
         *error = what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(err));
     return false;
-}
-
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += n;
-    }
-    return true;
 }
 
 // A path's folder ("." when it has none) and last part.
@@ -135,7 +120,7 @@ bool FolderFile::replace(const QByteArray &bytes, int mode, QString *error) cons
         ::fchmod(fd, mode_t(mode));
 
     const char *step = "Cannot write ";
-    bool ok = writeAll(fd, bytes);
+    bool ok = core::writeAll(fd, bytes.constData(), bytes.size());
     if (ok && !(ok = ::fsync(fd) == 0))
         step = "Cannot flush ";
     int err = errno;
