@@ -10,7 +10,7 @@
 // morvel-bench-open --click FILE: opens FILE through the main window instead
 // and times whole title clicks on the drills and debts grids (the handler's
 // sort and locate, then the first repaint of the visible rows), the first
-// and a repeated click on each title, and the repaint of one screenful.
+// and a repeated click on every shown title, and the repaint of one screenful.
 #include "DM_Unit.h"
 #include "connection.h"
 #include "data_source.h"
@@ -33,6 +33,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -68,54 +69,53 @@ int timeTitleClicks(const QString &path)
     QCoreApplication::processEvents();
     std::printf("open_ms=%lld\n", static_cast<long long>(timer.elapsed()));
 
+    // Every shown title of the drills and debts grids, in the grids' order:
+    // the first click ranks what the key list needs and no earlier click
+    // ranked; the second reuses it.
     const struct {
         int page;
         DBGrid *grid;
         void (Tfrm_Main::*click)(int);
-        const char *title;  // the clicked column's field
-        const char *keys;   // its sort key list, for the record
-    } clicks[] = {
-        {0, frm_Main->dbgr_Sverlo, &Tfrm_Main::dbgr_SverloTitleClick, "Kod", "KOD"},
-        {0, frm_Main->dbgr_Sverlo, &Tfrm_Main::dbgr_SverloTitleClick, "K_vo_BU", "K_vo_BU,Diam_Sverla,KOD"},
-        {0, frm_Main->dbgr_Sverlo, &Tfrm_Main::dbgr_SverloTitleClick, "Type", "Type,Diam_Sverla,KOD"},
-        {4, frm_Main->dbgrid_Dolgi, &Tfrm_Main::dbgrid_DolgiTitleClick, "FIO", "FIO,KOD"},
-        {4, frm_Main->dbgrid_Dolgi, &Tfrm_Main::dbgrid_DolgiTitleClick, "KoD", "KOD"},
+    } grids[] = {
+        {0, frm_Main->dbgr_Sverlo, &Tfrm_Main::dbgr_SverloTitleClick},
+        {4, frm_Main->dbgrid_Dolgi, &Tfrm_Main::dbgrid_DolgiTitleClick},
     };
-    for (const auto &c : clicks) {
-        frm_Main->PageControl_Main->setCurrentIndex(c.page);
+    double worstPer100k = 0;
+    for (const auto &g : grids) {
+        frm_Main->PageControl_Main->setCurrentIndex(g.page);
         QCoreApplication::processEvents();
-        // Somewhere in the middle, as after scrolling.
-        db::DataSet *dataSet = c.grid->dataSource()->dataSet();
-        dataSet->setCurrentRow(dataSet->recordCount() / 3);
-        c.grid->viewport()->repaint();
-        int column = -1;
-        for (int col = 0; col < c.grid->columnCount(); ++col) {
-            if (c.grid->columnField(col) && c.grid->columnField(col)->fieldName() == QLatin1StringView(c.title))
-                column = col;
-        }
-        if (column < 0) {
-            std::fprintf(stderr, "morvel-bench-open: no column %s\n", c.title);
-            return 1;
-        }
-        for (const char *round : {"first", "again"}) {
-            const qint32 id = dataSet->fieldByName(u"ID"_s)->asInteger();
-            QElapsedTimer click;
-            const qint64 cpuStart = cpuNanoseconds();
-            click.start();
-            (frm_Main->*c.click)(column);
-            const qint64 handler = click.nsecsElapsed();
-            c.grid->viewport()->repaint();
-            const qint64 total = click.nsecsElapsed();
-            const qint64 cpu = cpuNanoseconds() - cpuStart;
-            if (dataSet->fieldByName(u"ID"_s)->asInteger() != id) {
-                std::fprintf(stderr, "morvel-bench-open: the click lost the current record\n");
-                return 1;
+        db::DataSet *dataSet = g.grid->dataSource()->dataSet();
+        for (int column = 0; column < g.grid->columnCount(); ++column) {
+            if (!g.grid->columnField(column) || g.grid->isColumnHidden(column))
+                continue;
+            // Somewhere in the middle, as after scrolling.
+            dataSet->setCurrentRow(dataSet->recordCount() / 3);
+            g.grid->viewport()->repaint();
+            for (const char *round : {"first", "again"}) {
+                const qint32 id = dataSet->fieldByName(u"ID"_s)->asInteger();
+                QElapsedTimer click;
+                const qint64 cpuStart = cpuNanoseconds();
+                click.start();
+                (frm_Main->*g.click)(column);
+                const qint64 handler = click.nsecsElapsed();
+                g.grid->viewport()->repaint();
+                const qint64 total = click.nsecsElapsed();
+                const qint64 cpu = cpuNanoseconds() - cpuStart;
+                if (dataSet->fieldByName(u"ID"_s)->asInteger() != id) {
+                    std::fprintf(stderr, "morvel-bench-open: the click lost the current record\n");
+                    return 1;
+                }
+                const double per100k = total / 1e6 * 100000 / std::max(1, dataSet->recordCount());
+                worstPer100k = std::max(worstPer100k, per100k);
+                std::printf("click %s %s, by %s (%s): %.1f ms, cpu %.1f ms, %.1f ms per 100000 rows "
+                            "(sort+locate %.1f, repaint %.1f; %d rows)\n",
+                            qPrintable(dataSet->name()), qPrintable(g.grid->columnField(column)->fieldName()),
+                            qPrintable(dataSet->sort()), round, total / 1e6, cpu / 1e6, per100k, handler / 1e6, (total - handler) / 1e6,
+                            dataSet->recordCount());
             }
-            std::printf("click %s by %s (%s): %.1f ms, cpu %.1f ms (sort+locate %.1f, repaint %.1f; %d rows)\n",
-                        qPrintable(dataSet->name()), c.keys, round, total / 1e6, cpu / 1e6, handler / 1e6,
-                        (total - handler) / 1e6, dataSet->recordCount());
         }
     }
+    std::printf("slowest click: %.1f ms per 100000 rows\n", worstPer100k);
     // One screenful, as when the window is uncovered.
     frm_Main->PageControl_Main->setCurrentIndex(0);
     QCoreApplication::processEvents();
