@@ -14,7 +14,7 @@ packages=(
   libjpeg62-turbo-dev                         # picture decoding: JPEG
   qt6-svg-dev libemf2svg-dev                  # EMF pictures: libemf2svg writes SVG, QtSvg draws it (and the icon's PNGs)
   libwmf-dev fonts-urw-base35                 # WMF pictures: libwmf draws them (it needs the URW fonts)
-  libuemf-dev                                 # writes the EMF and WMF pictures of the demo and the tests
+  libuemf-dev                                 # checks EMF records before drawing; writes the demo's and the tests' metafiles
   xvfb xauth                                  # a real X display for screenshots
   at-spi2-core python3-gi gir1.2-atspi-2.0   # the accessibility bus and its Python client: what a screen reader hears
   fonts-liberation fonts-dejavu-core          # Arial-like sans-serif in place of MS Sans Serif

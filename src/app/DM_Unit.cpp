@@ -9,6 +9,7 @@
 #include "frm_Main_Unit.h"
 #include "image_view.h"
 #include "picture_file.h"
+#include "stock_queries.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -23,58 +24,12 @@ TDM *DM = nullptr;
 
 namespace {
 
-// The queries reach the engine character for character: the stray CR after
-// the drills' first line, the blank line and the "FZ" spelling in the milling
-// cutters' query and the doubled spaces are all part of them.
-const char kSverlaQuery[] =
-    "SELECT S.ID, S.Kod, S.Diam_Sverla, S.Diam_Hvost, S.L_Instr, S.L_reza,  S.N_zub, S.K_vo_BU, S.K_vo_New, S.K_vo_Dolg, \r\r\n"
-    "S.K_vo_Vozvrat, S.Pikcher, S.Prim, F.Name, S.ID_Firma, S.Korob, S.Type\r\n"
-    "FROM Sverla S, Firma F\r\n"
-    "WHERE S.ID_Firma=F.ID\r\n"
-    "ORDER BY S.Diam_Sverla;";
-
-const char kFrezyQuery[] =
-    "SELECT Fz.ID,   Fz.Kod,  Fz.Diam_Frez,   Fz.L_Reza,  Fz.Diam_Hvost,   Fz.L_Instr, Fz.N_zub, Fz.K_vo_New, Fz.K_vo_BU, Fz.K_vo_DOLG, \r\n"
-    "\r\n"
-    "Fz.K_vo_Vozvrat,  Fz.Pikcher, FZ.Prim, F.Name, Fz.ID_Firma, Fz.Type, Fz.R_FAS_instr, Fz.Korob\r\n"
-    "FROM Frezy Fz, Firma F\r\n"
-    "WHERE Fz.ID_Firma=F.ID\r\n"
-    "ORDER BY Fz.Diam_Frez;";
-
-const char kDerjQuery[] =
-    "SELECT D.ID,  D.Name as Derj_Name, D.Kod, D.K_vo_NEW,  D.K_vo_BU,D.K_vo_Dolg,  D.K_vo_Vozvrat,  D.ID_Firma, D.Pikcher, D.Prim,F.Name, D.Korob\r\n"
-    "FROM Derj_Plast D, Firma F\r\n"
-    "WHERE D.ID_Firma=F.ID\r\n"
-    "ORDER BY D.KOD;";
-
-const char kPlastQuery[] =
-    "SELECT P.ID,  P.Naimenovanie, P.Kod, P.K_vo_NEW,  P.K_vo_BU, P.K_vo_Vozvrat,  P.ID_Firma, P.Pikcher, P.Prim,F.Name, P.K_vo_Dolg, P.Korob\r\n"
-    "FROM Plastinyi  P, Firma F\r\n"
-    "WHERE P.ID_Firma=F.ID\r\n"
-    "ORDER BY P.KOD;";
-
-// Debts of drills (1), inserts (2) and milling cutters (3); no branch reads
-// the holders' table, so debts of any other kind are left out.
-const char kDolgiQuery[] =
-    "SELECT D.ID, D.Nomer_Zap, S.KoD, D.ID_Tabl,  LT.Tabl_Name,  D.Date, PL.FIO, D.K_vo, D.Instr_is_BU, D.FIO_AdminBD, PL.Foto, S.Pikcher,D.ID_Instr, D.ID_People\r\n"
-    "FROM Dolgi AS D, Sverla AS S, People AS PL, List_Tabl AS LT\r\n"
-    "WHERE (D.ID_Instr=S.ID And D.ID_Tabl=1 AND D.ID_People=PL.ID AND D.ID_Tabl=LT.ID )\r\n"
-    "UNION \r\n"
-    "SELECT D.ID, D.Nomer_Zap, P.KoD, D.ID_Tabl,  LT.Tabl_Name,  D.Date, PL.FIO, D.K_vo, D.Instr_is_BU, D.FIO_AdminBD, PL.Foto, P.Pikcher,D.ID_Instr , D.ID_People\r\n"
-    "FROM Dolgi AS D, Plastinyi AS P, People AS PL, List_Tabl AS LT\r\n"
-    "WHERE (D.ID_Instr=P.ID And D.ID_Tabl=2 AND D.ID_People=PL.ID AND D.ID_Tabl=LT.ID)\r\n"
-    "UNION \r\n"
-    "SELECT D.ID, D.Nomer_Zap, F.KoD, D.ID_Tabl,  LT.Tabl_Name,  D.Date, PL.FIO, D.K_vo, D.Instr_is_BU, D.FIO_AdminBD, PL.Foto, F.Pikcher,D.ID_Instr , D.ID_People\r\n"
-    "FROM Dolgi AS D, Frezy AS F, People AS PL, List_Tabl AS LT\r\n"
-    "WHERE (D.ID_Instr=F.ID And D.ID_Tabl=3 AND D.ID_People=PL.ID AND D.ID_Tabl=LT.ID)\r\n";
-
 // The persistent field lists, in field order (the grids' column order).
 // A width of 0 leaves the kind's default; fields without a title have none
 // in the grid either.
 using K = db::FieldKind;
 constexpr bool Shown = true;
 constexpr bool Hidden = false;
-constexpr bool ReadOnly = true;
 
 struct FieldDecl {
     db::Field *TDM::*member;
@@ -82,7 +37,7 @@ struct FieldDecl {
 };
 
 const FieldDecl kSverlaFields[] = {
-    {&TDM::dtset_SverlaID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden, ReadOnly}},
+    {&TDM::dtset_SverlaID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden}},
     {&TDM::dtset_SverlaType, {u"Type"_s, K::WideText, 200, u"Тип сверла"_s, 25, Shown}},
     {&TDM::dtset_SverlaKod, {u"Kod"_s, K::WideText, 150, u"Код"_s, 25, Shown}},
     {&TDM::dtset_SverlaDiam_Sverla, {u"Diam_Sverla"_s, K::Float, 0, u"Диам."_s, 10, Shown}},
@@ -102,7 +57,7 @@ const FieldDecl kSverlaFields[] = {
 };
 
 const FieldDecl kFrezyFields[] = {
-    {&TDM::dtset_FrezyID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden, ReadOnly}},
+    {&TDM::dtset_FrezyID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden}},
     {&TDM::dtset_FrezyType, {u"Type"_s, K::WideText, 200, u"Тип фрезы"_s, 20, Shown}},
     {&TDM::dtset_FrezyKod, {u"Kod"_s, K::WideText, 250, u"Код"_s, 30, Shown}},
     {&TDM::dtset_FrezyDiam_Frez, {u"Diam_Frez"_s, K::Float, 0, u"Диам."_s, 0, Shown}},
@@ -123,7 +78,7 @@ const FieldDecl kFrezyFields[] = {
 };
 
 const FieldDecl kDerjFields[] = {
-    {&TDM::dtset_DerjID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden, ReadOnly}},
+    {&TDM::dtset_DerjID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden}},
     {&TDM::dtset_DerjDerj_Name, {u"Derj_Name"_s, K::WideText, 250, u"Тип державки"_s, 50, Shown}},
     {&TDM::dtset_DerjKod, {u"Kod"_s, K::WideText, 250, u"Код"_s, 30, Shown}},
     {&TDM::dtset_DerjK_vo_NEW, {u"K_vo_NEW"_s, K::Integer, 0, u"К-во НОВЫЙ"_s, 0, Shown}},
@@ -138,7 +93,7 @@ const FieldDecl kDerjFields[] = {
 };
 
 const FieldDecl kPlastFields[] = {
-    {&TDM::dtset_PlastID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden, ReadOnly}},
+    {&TDM::dtset_PlastID, {u"ID"_s, K::AutoIncrement, 0, u""_s, 0, Hidden}},
     {&TDM::dtset_PlastNaimenovanie, {u"Naimenovanie"_s, K::WideText, 250, u"Тип пластины"_s, 40, Shown}},
     {&TDM::dtset_PlastKod, {u"Kod"_s, K::WideText, 150, u"КОД"_s, 40, Shown}},
     {&TDM::dtset_PlastK_vo_NEW, {u"K_vo_NEW"_s, K::Integer, 0, u"К-во НОВЫЙ"_s, 0, Shown}},
@@ -180,11 +135,11 @@ struct DataSetDecl {
 
 // Page order: the order of creation, opening and closing.
 const DataSetDecl kDataSets[] = {
-    {&TDM::dtset_Sverla, "dtset_Sverla", kSverlaQuery, kSverlaFields, std::size(kSverlaFields), &TDM::dtset_SverlaAfterScroll},
-    {&TDM::dtset_Frezy, "dtset_Frezy", kFrezyQuery, kFrezyFields, std::size(kFrezyFields), &TDM::dtset_FrezyAfterScroll},
-    {&TDM::dtset_Derj, "dtset_Derj", kDerjQuery, kDerjFields, std::size(kDerjFields), &TDM::dtset_DerjAfterScroll},
-    {&TDM::dtset_Plast, "dtset_Plast", kPlastQuery, kPlastFields, std::size(kPlastFields), &TDM::dtset_PlastAfterScroll},
-    {&TDM::dtset_Dolgi, "dtset_Dolgi", kDolgiQuery, kDolgiFields, std::size(kDolgiFields), &TDM::dtset_DolgiAfterScroll},
+    {&TDM::dtset_Sverla, "dtset_Sverla", queries::kSverlaQuery, kSverlaFields, std::size(kSverlaFields), &TDM::dtset_SverlaAfterScroll},
+    {&TDM::dtset_Frezy, "dtset_Frezy", queries::kFrezyQuery, kFrezyFields, std::size(kFrezyFields), &TDM::dtset_FrezyAfterScroll},
+    {&TDM::dtset_Derj, "dtset_Derj", queries::kDerjQuery, kDerjFields, std::size(kDerjFields), &TDM::dtset_DerjAfterScroll},
+    {&TDM::dtset_Plast, "dtset_Plast", queries::kPlastQuery, kPlastFields, std::size(kPlastFields), &TDM::dtset_PlastAfterScroll},
+    {&TDM::dtset_Dolgi, "dtset_Dolgi", queries::kDolgiQuery, kDolgiFields, std::size(kDolgiFields), &TDM::dtset_DolgiAfterScroll},
 };
 
 struct DataSourceDecl {
@@ -305,8 +260,7 @@ ImageView *pictureView(TDM::PictureTarget target)
 // folder, as the database is.
 QString folderPart(const QString &path)
 {
-    const qsizetype end = std::max({path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'), path.lastIndexOf(u':')});
-    return path.left(end + 1);
+    return path.left(std::max(platform::fileNameStart(path), path.lastIndexOf(u':') + 1));
 }
 
 // Red when nothing of that kind is left, else the window background.

@@ -18,7 +18,7 @@ namespace {
 // What follows the last dot of the file name; empty without one.
 QString extensionOf(const QString &path)
 {
-    const qsizetype nameStart = std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/')) + 1;
+    const qsizetype nameStart = platform::fileNameStart(path);
     const qsizetype dot = path.lastIndexOf(u'.');
     return dot >= nameStart ? path.mid(dot + 1) : QString();
 }

@@ -27,7 +27,6 @@ UnknownCodePage::UnknownCodePage(int codePage)
 }
 
 CodePage::CodePage(int number)
-    : m_number(number)
 {
     const std::string name = iconvName(number);
     iconv_t decoder = number > 0 ? iconv_open(kUtf16, name.c_str()) : iconv_t(-1);

@@ -34,8 +34,6 @@ public:
     CodePage(const CodePage &) = delete;
     CodePage &operator=(const CodePage &) = delete;
 
-    int number() const { return m_number; }
-
     // Every byte is decoded; an undefined one (or a lead byte with no valid
     // follower) gives kUndefinedByte and the text goes on after it.
     QString decode(QByteArrayView bytes) const;
@@ -44,7 +42,6 @@ public:
     bool encode(QStringView text, QByteArray &out) const;
 
 private:
-    int m_number;
     void *m_decoder;   // iconv_t
     void *m_encoder;
 };

@@ -1,8 +1,8 @@
 // Connection: the read-only link to one .mdb file.
 //
 // open() reads the whole file into memory once (one consistent snapshot even
-// while another program writes to it). A table is decoded through libmdb
-// when a query first names it and is then seen by a private in-memory SQLite
+// while another program writes to it). A table is decoded (its definition
+// through libmdb, its rows by MdbFile) when a query first names it and is then seen by a private in-memory SQLite
 // database in which the data sets' query texts run verbatim. The .mdb file
 // is never opened for writing and nothing is created beside it.
 #pragma once

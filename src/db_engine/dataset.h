@@ -7,7 +7,6 @@
 
 #include "db_error.h"
 #include "field.h"
-#include "sort_ranks.h"
 
 #include <QList>
 #include <QObject>
@@ -22,6 +21,7 @@ namespace db {
 
 class Connection;
 class RankAhead;
+struct SortRanks;
 
 class DataSet : public QObject {
     Q_OBJECT

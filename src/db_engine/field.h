@@ -32,7 +32,6 @@ struct FieldDef {
     QString displayLabel;       // the grid title; empty when the field has none
     int displayWidth = 0;       // characters; 0 = the kind's default
     bool visible = true;        // shown as a grid column
-    bool readOnly = false;
 };
 
 class Field {
@@ -48,7 +47,6 @@ public:
     bool hasTitle() const { return !m_def.displayLabel.isEmpty(); }
     int displayWidth() const;              // the set width or the kind's default
     bool visible() const { return m_def.visible; }
-    bool readOnly() const { return m_def.readOnly; }
     Qt::Alignment alignment() const;       // numbers right, all else left
 
     // Values of the active record. Reading a closed or empty data set gives

@@ -1,5 +1,9 @@
 #include "file_image.h"
 
+#include "jet_format.h"
+
+#include <QtEndian>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -12,7 +16,7 @@ namespace {
 // What a data page's head holds at byte 4 when it is no table's: long-value
 // pages say "LVAL" (kept together too, for good), usage-map pages 0 (in the
 // view).
-constexpr quint32 kLongValueOwner = 0x4C41564C;   // "LVAL", little-endian
+using jet::kLongValueOwner;
 // A damaged file may name any number of owners; past this many, pages stay
 // in the view, where they are only handed back with the whole image.
 constexpr std::size_t kMaxGroups = 64;
@@ -21,12 +25,7 @@ constexpr std::size_t kMaxGroups = 64;
 constexpr qsizetype kFirstChunkPages = 16;
 constexpr qsizetype kLastChunkPages = 1024;
 // The header bytes that tell the page size.
-constexpr qsizetype kHeadBytes = 0x15;
-
-quint32 le32(const unsigned char *p)
-{
-    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
-}
+constexpr qsizetype kHeadBytes = jet::kVersionOffset + 1;
 
 // Anonymous memory reads as zeros and takes no room until it is written.
 // Memory about to be filled whole is better taken at once (`populate`) than
@@ -57,15 +56,15 @@ FileImage::~FileImage()
     munmap(m_view, std::size_t(m_viewBytes));
 }
 
-// Page 0 names the format: 00 01 00 00 "Standard Jet DB", then the version,
-// 0 for Jet 3 (2 KiB pages) and 1 for Jet 4 (4 KiB pages).
+// Page 0 names the format (jet_format.h): its signature, then the version.
 void FileImage::decidePageSize()
 {
-    static const char signature[] = "\x00\x01\x00\x00Standard Jet DB";
     if (m_size < kHeadBytes)
         return;
-    const bool jet = std::memcmp(m_view, signature, 20) == 0;
-    m_pageSize = !jet ? 0 : m_view[0x14] == 0 ? 2048 : m_view[0x14] == 1 ? 4096 : 0;
+    const jet::Format *format = std::memcmp(m_view, jet::kSignature, jet::kSignatureSize) == 0
+        ? jet::formatOfVersion(static_cast<unsigned char>(m_view[jet::kVersionOffset]))
+        : nullptr;
+    m_pageSize = format ? format->pageSize : 0;
     if (m_pageSize > 0) {
         m_pages = std::size_t(m_capacity / m_pageSize);
         m_where = std::make_unique<std::atomic<unsigned char *>[]>(m_pages);
@@ -119,7 +118,7 @@ void FileImage::append(const char *bytes, qsizetype size)
 void FileImage::place(quint32 number, const unsigned char *bytes)
 {
     unsigned char *inView = reinterpret_cast<unsigned char *>(m_view) + qsizetype(number) * m_pageSize;
-    const quint32 owner = le32(bytes + 4);
+    const quint32 owner = qFromLittleEndian<quint32>(bytes + jet::kPageOwnerOffset);
     Group *group = number > 0 && bytes[0] == 0x01 && owner != 0 ? groupOf(owner) : nullptr;
     if (!group) {
         if (bytes != inView)

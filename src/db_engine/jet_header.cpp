@@ -1,6 +1,7 @@
 #include "jet_header.h"
 
 #include "db_error.h"
+#include "jet_format.h"
 
 #include <QtEndian>
 
@@ -61,12 +62,14 @@ bool hasPassword(const unsigned char *header, bool jet3)
 
 bool checkJetHeader(const unsigned char *head, qsizetype size, qint64 fileSize, const QString &path)
 {
-    // 00 01 00 00 "Standard Jet DB\0" and the version byte: 0 Jet 3, 1 Jet 4.
-    // ACE files (Access 2007 and later) are not Jet databases either.
-    static const char signature[] = "\x00\x01\x00\x00Standard Jet DB";
-    if (size < 0x20 || std::memcmp(head, signature, 20) != 0 || head[0x14] > 1)
+    // The signature and the version byte (jet_format.h). ACE files (Access
+    // 2007 and later) are not Jet databases either.
+    const jet::Format *format = size < 0x20 || std::memcmp(head, jet::kSignature, jet::kSignatureSize) != 0
+        ? nullptr
+        : jet::formatOfVersion(head[jet::kVersionOffset]);
+    if (!format)
         throw Error(QStringLiteral("Unrecognized database format '%1'.").arg(path));
-    const bool jet3 = head[0x14] == 0;
+    const bool jet3 = format->jet3;
     if (fileSize > kMaxDatabaseBytes)
         throw Error(QStringLiteral("The file '%1' is larger than an Access database can be (2 GiB) and cannot be read.")
                         .arg(path));

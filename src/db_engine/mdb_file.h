@@ -14,11 +14,11 @@
 // value that cannot be read fails the read of its table.
 #pragma once
 
+#include "jet_values.h"
 #include "result_table.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -32,15 +32,6 @@ struct StoredColumn {
     ColumnKind kind = ColumnKind::Unknown;
 };
 
-// One decoded value; `kind` says which member holds it.
-struct StoredValue {
-    enum class Kind { Null, Integer, Real, Text, Bytes, LongValue } kind = Kind::Null;  // LongValue: `integer` is a reference
-    qint64 integer = 0;
-    double real = 0;
-    QString text;
-    QByteArray bytes;
-};
-
 class MdbFile : public LongValueReader {
 public:
     // Throws Error: "Unrecognized database format '<path>'." for what is not
@@ -50,9 +41,6 @@ public:
     MdbFile(const MdbFile &) = delete;
     MdbFile &operator=(const MdbFile &) = delete;
 
-    bool isJet3() const { return m_jet3; }
-    int codePage() const { return m_codePage; }
-    QStringList userTables() const;
     bool hasTable(const QString &name) const;   // letter case ignored
 
     // `columns` is told the table's columns and the row count its definition
@@ -78,13 +66,11 @@ public:
     QVariant readLongValue(qint64 reference, ColumnKind kind) const override;
 
 private:
-    void readRows(void *catalogEntry, const QString &name,   // a libmdb MdbCatalogEntry
-                  const ColumnsReady &columns, const RowReady &row, const PageProgress &progress);
+    void readCatalog();
 
     struct Private;
+    class TableRead;
     std::unique_ptr<Private> d;
-    bool m_jet3 = false;
-    int m_codePage = 1252;
 };
 
 } // namespace db

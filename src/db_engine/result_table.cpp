@@ -73,57 +73,49 @@ void ColumnValues::reserve(std::size_t rows)
     }
 }
 
-int ResultTable::rowCount() const
+// The value a source column holds for `row` (a JetTable::Cell); false for NULL.
+bool ResultTable::sourceCell(int row, const ColumnValues &c, void *cell) const
 {
-    return data.empty() ? int(rows.size()) : dataRows;
-}
-
-namespace {
-
-// The value a source column holds for `row`; false for NULL.
-bool sourceCell(const ResultTable &t, int row, const ColumnValues &c, JetTable::Cell &value)
-{
-    const ResultTable::Source &s = t.sources[std::size_t(c.source)];
+    const Source &s = m_sources[std::size_t(c.source)];
     const JetTable::Row cells = s.table->rowCells(int(s.rows.at(std::size_t(row))));
     if (s.table->isNull(cells, c.tableColumn))
         return false;
-    value = s.table->cell(cells, c.tableColumn);
+    *static_cast<JetTable::Cell *>(cell) = s.table->cell(cells, c.tableColumn);
     return true;
 }
 
-} // namespace
+bool ResultTable::holdsText(int column) const
+{
+    return m_data.at(std::size_t(column)).storage == ColumnValues::Storage::Text;
+}
 
 bool ResultTable::isNull(int row, int column) const
 {
-    if (data.empty())
-        return rows.at(row).at(column).isNull();
-    const ColumnValues &c = data.at(column);
+    const ColumnValues &c = m_data.at(column);
     JetTable::Cell cell;
     if (c.source >= 0)
-        return !sourceCell(*this, row, c, cell);
+        return !sourceCell(row, c, &cell);
     return c.nulls.at(row) != 0;
 }
 
 qint32 ResultTable::integerAt(int row, int column) const
 {
-    if (data.empty() || data.at(column).storage != ColumnValues::Storage::Integer)
+    if (m_data.at(column).storage != ColumnValues::Storage::Integer)
         return value(row, column).toInt();
-    const ColumnValues &c = data[column];
+    const ColumnValues &c = m_data[column];
     if (c.source >= 0) {
         JetTable::Cell cell;
-        return sourceCell(*this, row, c, cell) ? qint32(cell.integer) : 0;
+        return sourceCell(row, c, &cell) ? qint32(cell.integer) : 0;
     }
     return c.nulls.at(row) ? 0 : c.integers[row];
 }
 
 double ResultTable::realAt(int row, int column) const
 {
-    if (data.empty())
-        return value(row, column).toDouble();
-    const ColumnValues &c = data.at(column);
+    const ColumnValues &c = m_data.at(column);
     if (c.source >= 0) {
         JetTable::Cell cell;
-        if (!sourceCell(*this, row, c, cell))
+        if (!sourceCell(row, c, &cell))
             return 0;
         switch (c.storage) {
         case ColumnValues::Storage::Real: return cell.real;
@@ -142,12 +134,12 @@ double ResultTable::realAt(int row, int column) const
 
 QStringView ResultTable::textAt(int row, int column) const
 {
-    const ColumnValues &c = data.at(column);
+    const ColumnValues &c = m_data.at(column);
     if (c.storage != ColumnValues::Storage::Text)
         return {};
     if (c.source >= 0) {
         JetTable::Cell cell;
-        return sourceCell(*this, row, c, cell) ? sources[std::size_t(c.source)].table->text(cell) : QStringView();
+        return sourceCell(row, c, &cell) ? m_sources[std::size_t(c.source)].table->text(cell) : QStringView();
     }
     if (c.nulls.at(row))
         return {};
@@ -156,14 +148,12 @@ QStringView ResultTable::textAt(int row, int column) const
 
 QVariant ResultTable::value(int row, int column) const
 {
-    if (data.empty())
-        return rows.at(row).at(column);
-    const ColumnValues &c = data.at(column);
+    const ColumnValues &c = m_data.at(column);
     qint64 integer = 0;   // Integer, LongValue and Bytes (an index into the table's blobs)
     double real = 0;
     if (c.source >= 0) {
         JetTable::Cell cell;
-        if (!sourceCell(*this, row, c, cell))
+        if (!sourceCell(row, c, &cell))
             return {};
         integer = c.storage == ColumnValues::Storage::Integer ? qint32(cell.integer) : cell.integer;
         real = c.storage == ColumnValues::Storage::Real ? cell.real : 0;
@@ -188,10 +178,10 @@ QVariant ResultTable::value(int row, int column) const
         return QVariant(textAt(row, column).toString());
     case ColumnValues::Storage::Bytes:
         if (c.source >= 0)
-            return QVariant(sources[std::size_t(c.source)].table->blobs.at(std::size_t(integer)));
+            return QVariant(m_sources[std::size_t(c.source)].table->blobs.at(std::size_t(integer)));
         return QVariant(c.bytes[row]);
     case ColumnValues::Storage::LongValue:
-        return longValues ? longValues->readLongValue(integer, columns[column].kind) : QVariant();
+        return m_longValues ? m_longValues->readLongValue(integer, columns[column].kind) : QVariant();
     case ColumnValues::Storage::Variant:
         return c.source >= 0 ? QVariant() : c.variants[row];
     }

@@ -73,8 +73,7 @@ struct ColumnValues {
 class ResultTable {
 public:
     std::vector<ResultColumn> columns;
-    // Storage is the engine's choice; reach it only through these.
-    int rowCount() const;
+    int rowCount() const { return m_rows; }
     QVariant value(int row, int column) const;
 
     // Typed reads without a QVariant; a NULL reads as 0 / empty.
@@ -82,10 +81,14 @@ public:
     qint32 integerAt(int row, int column) const;
     double realAt(int row, int column) const;
     QStringView textAt(int row, int column) const;  // valid while the table lives
+    // Whether textAt reads the column's values (a Text, Memo or GUID column
+    // of the result, not one of no declared kind).
+    bool holdsText(int column) const;
 
-    // implementation detail, public for the engine
-    std::vector<std::vector<QVariant>> rows;  // hand-built tables only
-    std::vector<ColumnValues> data;           // what the engine fills
+private:
+    friend class ResultBuilder;   // fills the storage, which is the engine's choice
+
+    std::vector<ColumnValues> m_data;
     // A table of the snapshot and, per result row, the row of it that the
     // result's columns of that table read. A plain join's rows are made of
     // its tables' rows: naming them costs far less than copying values.
@@ -93,9 +96,11 @@ public:
         std::shared_ptr<const JetTable> table;
         std::vector<quint32> rows;
     };
-    std::vector<Source> sources;
-    std::shared_ptr<const LongValueReader> longValues;
-    int dataRows = 0;
+    std::vector<Source> m_sources;
+    std::shared_ptr<const LongValueReader> m_longValues;
+    int m_rows = 0;
+
+    bool sourceCell(int row, const ColumnValues &c, void *cell) const;
 };
 
 } // namespace db

@@ -14,6 +14,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -45,10 +46,8 @@ public:
                const std::shared_ptr<const LongValueReader> &longValues = {});
 
 private:
-    struct TextSource;
-    void appendText(ColumnValues &col, TextSource &source, const void *data, std::size_t units) const;
-    void findSources(sqlite3_stmt *stmt, ResultTable &result) const;
-    void keepValues(ColumnValues &col, TextSource &text, const ResultTable::Source &source) const;
+    bool prepare(const QString &sql, sqlite3_stmt *&stmt, QString &missingTable) const;
+    static std::vector<ColumnValues> nameColumns(sqlite3_stmt *stmt, const QString &sql, ResultTable &result);
 
     QHash<QString, std::shared_ptr<JetTable>> m_tables;   // module key -> table; outlives m_db
     QHash<QString, std::shared_ptr<JetTable>> m_named;    // lower-case name in queries -> table

@@ -7,28 +7,7 @@
 namespace db {
 namespace {
 
-// Characters whose collation order, letter case aside, is their code order
-// (after folding capitals): space < '-' < '.' < '/' < digits < Latin letters
-// < Cyrillic letters а..я. Codes, names and sizes are mostly made of these,
-// and comparing them directly spares the collator. Left to the collator:
-// ё (U+0451), which the root order files with е, an accent apart, and
-// everything else.
-inline bool plain(char16_t c)
-{
-    if (c < 0x80)
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u' '
-            || c == u'-' || c == u'.' || c == u'/';
-    return c >= 0x0410 && c <= 0x044F;
-}
-
-inline char16_t folded(char16_t c)
-{
-    if (c >= u'A' && c <= u'Z')
-        return char16_t(c + 32);
-    if (c >= 0x0410 && c <= 0x042F)
-        return char16_t(c + 32);
-    return c;
-}
+inline bool plain(char16_t c) { return quickRank(c) > 0; }
 
 } // namespace
 
@@ -55,7 +34,7 @@ int compareText(QStringView a, QStringView b)
     for (qsizetype i = 0; i < common; ++i) {
         if (!plain(pa[i]) || !plain(pb[i]))
             return textCollator().compare(a, b);
-        const char16_t x = folded(pa[i]), y = folded(pb[i]);
+        const int x = quickRank(pa[i]), y = quickRank(pb[i]);
         if (x != y)
             return x < y ? -1 : 1;
     }
@@ -117,7 +96,7 @@ int compareDatabaseText(QStringView a, QStringView b)
             break;
         if (!plain(pa[i]) || !plain(pb[j]))
             return compareWithoutSetAside(a, b);
-        const char16_t x = folded(pa[i]), y = folded(pb[j]);
+        const int x = quickRank(pa[i]), y = quickRank(pb[j]);
         if (x != y)
             return x < y ? -1 : 1;
         ++i;

@@ -15,10 +15,13 @@
 #include <QSvgRenderer>
 
 #include <emf2svg.h>
+#include <uemf_safe.h>
 extern "C" {
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
 }
+
+#include <QtEndian>
 
 #include <dlfcn.h>
 
@@ -70,8 +73,29 @@ QImage drawSvg(const QByteArray &svg, const QSize &view, const QString &failure)
 const QString kEmfFailure = QStringLiteral("Enhanced metafile (EMF) is not valid");
 const QString kWmfFailure = QStringLiteral("Windows metafile (WMF) is not valid");
 
+// Whether every record, up to the end-of-file record, holds the parts its
+// fields point to (a brush's or a blit's bitmap, its colours, its bits).
+// libemf2svg copies them from where the fields say; libuemf's checker, from
+// the library it draws with, holds each record to its own bytes first.
+bool recordsHoldTheirParts(const QByteArray &bytes)
+{
+    constexpr quint32 kEndOfFile = 14;
+    for (qsizetype at = 0; at + 8 <= bytes.size();) {
+        const char *record = bytes.constData() + at;
+        const quint32 type = qFromLittleEndian<quint32>(record), size = qFromLittleEndian<quint32>(record + 4);
+        if (size < 8 || size > quint64(bytes.size() - at) || !U_emf_record_safe(record))
+            return false;
+        if (type == kEndOfFile)
+            return true;
+        at += size;
+    }
+    return false;
+}
+
 QImage drawEnhanced(const QByteArray &bytes, const QSize &view)
 {
+    if (!recordsHoldTheirParts(bytes))
+        throw Refused(kEmfFailure);
     // The converter takes a writable buffer.
     QByteArray contents = bytes;
     generatorOptions options{};

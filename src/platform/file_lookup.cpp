@@ -71,4 +71,9 @@ bool fileExists(const QString &path)
     return QFileInfo(resolvePath(path)).isFile();
 }
 
+qsizetype fileNameStart(QStringView path)
+{
+    return std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\')) + 1;
+}
+
 } // namespace platform

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 namespace platform {
 
@@ -19,5 +20,9 @@ QString pathInFolder(const QString &folder, const QString &name);
 // True when `path` (resolved as above) names an existing file; a folder does
 // not count and the empty path never exists.
 bool fileExists(const QString &path);
+
+// Where the file name of a stored path begins: after its last "/" or "\"
+// (0 when it has neither).
+qsizetype fileNameStart(QStringView path);
 
 } // namespace platform

@@ -9,22 +9,16 @@
 #include "metafile_helper.h"
 #include "picture_decoding.h"
 
+#include <QtEndian>
+
 #include <cstdlib>
 
 namespace platform::decoders {
 
 namespace {
 
-quint32 word32(const QByteArray &bytes, qsizetype at)
-{
-    return quint32(quint8(bytes[at])) | quint32(quint8(bytes[at + 1])) << 8 | quint32(quint8(bytes[at + 2])) << 16
-        | quint32(quint8(bytes[at + 3])) << 24;
-}
-
-quint16 word16(const QByteArray &bytes, qsizetype at)
-{
-    return quint16(quint8(bytes[at]) | quint8(bytes[at + 1]) << 8);
-}
+quint32 word32(const QByteArray &bytes, qsizetype at) { return qFromLittleEndian<quint32>(bytes.constData() + at); }
+quint16 word16(const QByteArray &bytes, qsizetype at) { return qFromLittleEndian<quint16>(bytes.constData() + at); }
 
 // Whether a record that draws through a list of points holds all the points
 // it counts. libemf2svg reads as many as the count says, past the record

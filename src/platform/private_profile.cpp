@@ -8,7 +8,7 @@
 
 #include "atomic_file.h"
 #include "eight_bit_text.h"
-#include "text_encoding.h"
+#include "file_lookup.h"
 
 #include <cerrno>
 #include <cstring>
@@ -100,7 +100,7 @@ ProfileFile load(const FolderFile &location, const QString &file)
     }
     pf.exists = true;
     pf.mode = int(status.st_mode & 0777);
-    pf.encoding = isValidUtf8(pf.bytes) ? Encoding::Utf8 : Encoding::Windows1251;
+    pf.encoding = QByteArrayView(pf.bytes).isValidUtf8() ? Encoding::Utf8 : Encoding::Windows1251;
     return pf;
 }
 
@@ -327,8 +327,7 @@ void writeProfileString(const QString &file, const QString &section, const QStri
 
 QString configFileFor(const QString &executablePath)
 {
-    const qsizetype nameStart = std::max(executablePath.lastIndexOf(u'/'),
-                                         executablePath.lastIndexOf(u'\\')) + 1;
+    const qsizetype nameStart = fileNameStart(executablePath);
     const qsizetype dot = executablePath.lastIndexOf(u'.');
     const QString base = dot >= nameStart ? executablePath.first(dot) : executablePath;
     return base + QStringLiteral(".INI");

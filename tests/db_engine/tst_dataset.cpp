@@ -7,6 +7,7 @@
 #include "dataset.h"
 #include "field.h"
 #include "result_table.h"
+#include "stock_queries.h"
 #include "test_databases.h"
 
 #include <QAbstractItemModelTester>
@@ -22,26 +23,9 @@ const jetdb::Null null;
 jetdb::Value s(const char *text) { return std::string(text); }
 jetdb::Value i(std::int64_t v) { return v; }
 
-// The drills query as the program runs it (CR CR LF after the first line).
-const QString kDrillsQuery = QStringLiteral(
-    "SELECT S.ID, S.Kod, S.Diam_Sverla, S.Diam_Hvost, S.L_Instr, S.L_reza,  S.N_zub, S.K_vo_BU, S.K_vo_New, S.K_vo_Dolg, \r\r\n"
-    "S.K_vo_Vozvrat, S.Pikcher, S.Prim, F.Name, S.ID_Firma, S.Korob, S.Type\r\n"
-    "FROM Sverla S, Firma F\r\n"
-    "WHERE S.ID_Firma=F.ID\r\n"
-    "ORDER BY S.Diam_Sverla;");
-
-const QString kDebtsQuery = QStringLiteral(
-    "SELECT D.ID, D.Nomer_Zap, S.KoD, D.ID_Tabl,  LT.Tabl_Name,  D.Date, PL.FIO, D.K_vo, D.Instr_is_BU, D.FIO_AdminBD, PL.Foto, S.Pikcher,D.ID_Instr, D.ID_People\r\n"
-    "FROM Dolgi AS D, Sverla AS S, People AS PL, List_Tabl AS LT\r\n"
-    "WHERE (D.ID_Instr=S.ID And D.ID_Tabl=1 AND D.ID_People=PL.ID AND D.ID_Tabl=LT.ID )\r\n"
-    "UNION \r\n"
-    "SELECT D.ID, D.Nomer_Zap, P.KoD, D.ID_Tabl,  LT.Tabl_Name,  D.Date, PL.FIO, D.K_vo, D.Instr_is_BU, D.FIO_AdminBD, PL.Foto, P.Pikcher,D.ID_Instr , D.ID_People\r\n"
-    "FROM Dolgi AS D, Plastinyi AS P, People AS PL, List_Tabl AS LT\r\n"
-    "WHERE (D.ID_Instr=P.ID And D.ID_Tabl=2 AND D.ID_People=PL.ID AND D.ID_Tabl=LT.ID)\r\n"
-    "UNION \r\n"
-    "SELECT D.ID, D.Nomer_Zap, F.KoD, D.ID_Tabl,  LT.Tabl_Name,  D.Date, PL.FIO, D.K_vo, D.Instr_is_BU, D.FIO_AdminBD, PL.Foto, F.Pikcher,D.ID_Instr , D.ID_People\r\n"
-    "FROM Dolgi AS D, Frezy AS F, People AS PL, List_Tabl AS LT\r\n"
-    "WHERE (D.ID_Instr=F.ID And D.ID_Tabl=3 AND D.ID_People=PL.ID AND D.ID_Tabl=LT.ID)\r\n");
+// The drills' and the debts' queries as the program runs them.
+const QString kDrillsQuery = QString::fromLatin1(queries::kSverlaQuery);
+const QString kDebtsQuery = QString::fromLatin1(queries::kDolgiQuery);
 
 // A tool table with the drills' columns; names in the letter case given.
 jetdb::Table &addTools(jetdb::Database &db, const std::string &name, const char *kod = "Kod", const char *diam = "Diam_Sverla")
@@ -61,7 +45,7 @@ void addTool(jetdb::Table &t, std::int64_t id, jetdb::Value kod, jetdb::Value di
 
 void addDrillFields(db::DataSet &ds)
 {
-    ds.addField({"ID", db::FieldKind::AutoIncrement, 0, {}, 0, false, true});
+    ds.addField({"ID", db::FieldKind::AutoIncrement, 0, {}, 0, false});
     ds.addField({"Type", db::FieldKind::WideText, 200, QStringLiteral("Тип сверла"), 25});
     ds.addField({"Kod", db::FieldKind::WideText, 150, QStringLiteral("Код"), 25});
     ds.addField({"Diam_Sverla", db::FieldKind::Float, 0, QStringLiteral("Диам."), 10});

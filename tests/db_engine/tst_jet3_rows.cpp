@@ -3,12 +3,12 @@
 // long-value pages, NULLs and fixed columns. Rows of 256 bytes and more keep
 // their var offsets' high bits in a jump table; every value must come back
 // exactly through the engine, the data module and mdbtools' own reader.
-#include "DM_Unit.h"
 #include "connection.h"
 #include "dataset.h"
 #include "field.h"
 #include "mdb_tools.h"
 #include "result_table.h"
+#include "stock_queries.h"
 #include "stock_schema.h"
 #include "test_databases.h"
 
@@ -170,7 +170,7 @@ private slots:
     void everyValueThroughTheEngine();
     void everyValueThroughMdbtools_data();
     void everyValueThroughMdbtools();
-    void everyValueThroughTheDataModule();
+    void everyValueThroughTheQueries();
     void everyEdgeOfABlock_data();
     void everyEdgeOfABlock();
     void tablesOfAnyShape();
@@ -252,7 +252,7 @@ void tst_Jet3Rows::everyValueThroughMdbtools()
         }
 }
 
-// What a data set field shows, from the rows written: its own table's
+// What a query's column shows, from the rows written: its own table's
 // column, or the joined firm, worker, tool kind or tool.
 QVariant tst_Jet3Rows::expectedField(const std::string &table, const QString &field, const jetdb::Row &row)
 {
@@ -280,28 +280,34 @@ QVariant tst_Jet3Rows::expectedField(const std::string &table, const QString &fi
     return cell(table, row, name);
 }
 
-// The data module's five queries join the tables; every field of every
+// The data module's five queries join the tables; every column of every
 // listed row shows what was written.
-void tst_Jet3Rows::everyValueThroughTheDataModule()
+void tst_Jet3Rows::everyValueThroughTheQueries()
 {
-    TDM dm;
-    dm.OpenBD(m_path);
-    const std::pair<db::DataSet *, std::string> sets[] = {
-        {dm.dtset_Sverla, "Sverla"}, {dm.dtset_Frezy, "Frezy"}, {dm.dtset_Derj, "Derj_Plast"},
-        {dm.dtset_Plast, "Plastinyi"}, {dm.dtset_Dolgi, "Dolgi"}};
-    for (const auto &[set, table] : sets) {
-        QVERIFY(set->active());
-        const int idField = set->findField(QStringLiteral("ID"))->index();
+    db::Connection connection;
+    connection.setConnectionString(testdb::connectionStringFor(m_path));
+    connection.open();
+    const std::pair<const char *, std::string> sets[] = {
+        {queries::kSverlaQuery, "Sverla"}, {queries::kFrezyQuery, "Frezy"}, {queries::kDerjQuery, "Derj_Plast"},
+        {queries::kPlastQuery, "Plastinyi"}, {queries::kDolgiQuery, "Dolgi"}};
+    for (const auto &[sql, table] : sets) {
+        const db::ResultTable result = connection.execute(QString::fromLatin1(sql));
+        int idColumn = 0;
+        while (idColumn < int(result.columns.size()) && result.columns[std::size_t(idColumn)].name != u"ID")
+            ++idColumn;
+        QVERIFY(idColumn < int(result.columns.size()));
         const std::vector<jetdb::Row> &rows = m_stock.rows[table];
-        QCOMPARE(set->recordCount(), int(rows.size()));
-        for (int row = 0; row < set->recordCount(); ++row) {
-            const jetdb::Row &written = rows[std::size_t(set->value(row, idField).toLongLong() - 1)];
-            for (const db::Field *field : set->fields()) {
-                const QVariant got = set->value(row, field->index());
-                const QVariant want = expectedField(table, field->fieldName(), written);
-                QVERIFY2(sameValue(got, want), qPrintable(QStringLiteral("%1 ID %2 field %3: got \"%4\", wrote \"%5\"")
-                                                              .arg(set->name(), set->value(row, idField).toString(),
-                                                                   field->fieldName(), got.toString(), want.toString())));
+        QCOMPARE(result.rowCount(), int(rows.size()));
+        for (int row = 0; row < result.rowCount(); ++row) {
+            const QVariant id = result.value(row, idColumn);
+            const jetdb::Row &written = rows[std::size_t(id.toLongLong() - 1)];
+            for (int column = 0; column < int(result.columns.size()); ++column) {
+                const QString &name = result.columns[std::size_t(column)].name;
+                const QVariant got = result.value(row, column);
+                const QVariant want = expectedField(table, name, written);
+                QVERIFY2(sameValue(got, want), qPrintable(QStringLiteral("%1 ID %2 column %3: got \"%4\", wrote \"%5\"")
+                                                              .arg(QString::fromStdString(table), id.toString(), name,
+                                                                   got.toString(), want.toString())));
             }
         }
     }

@@ -1,6 +1,6 @@
-// The main window as the form lays it out: names, captions, states, places,
-// fonts and colours, anchoring, focus order, the tool strips' behaviour and
-// what a screen reader calls each control.
+// The main window as the form lays it out: names, captions, states, how the
+// panels share the pages, fonts and colours, anchoring, focus order, the
+// tool strips' behaviour and what a screen reader calls each control.
 #include "DM_Unit.h"
 #include "data_source.h"
 #include "dataset.h"
@@ -27,6 +27,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -114,8 +115,7 @@ private slots:
     void menuOrder();
     void stopPicturesFlipsBeforeHandler();
     void pages();
-    void geometry_data();
-    void geometry();
+    void componentsInsideTheirHolders();
     void panelHeightsAfterLayout();
     void fontsAndColours_data();
     void fontsAndColours();
@@ -282,68 +282,26 @@ void tst_MainForm::pages()
     QCOMPARE(f->window->windowTitle(), QStringLiteral("Morvel"));
 }
 
-void tst_MainForm::geometry_data()
+// Every named component of each page lies within the one that holds it, at
+// the window's designed size: a control placed off its panel would never be
+// seen.
+void tst_MainForm::componentsInsideTheirHolders()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("rect");
-    auto row = [](const char *name, int x, int y, int w, int h) { QTest::newRow(name) << QString::fromLatin1(name) << QRect(x, y, w, h); };
-    // Tool strips: buttons, separators and notices.
-    const char *strips[4][7] = {
-        {"spbt_RefreshBD", "Bevel1", "spbt_SVerlo_Search", "Bevel2", "spbt_Sverlo_Filtr", "sttx_Filter_Sverla", "Bevel3"},
-        {"SpeedButton1", "Bevel4", "spbt_FR_Search", "Bevel5", "spbt_FR_Filtr", "StaticText1", "Bevel8"},
-        {"SpeedButton2", "Bevel10", "spbt_Derj_Search", "Bevel11", "spbt_Derj_Filtr", "sttx_Filter_Derj", "Bevel12"},
-        {"SpeedButton3", "Bevel13", "spbt_PL_Search", "Bevel14", "spbt_PL_Filtr", "StaticText3", "Bevel15"}};
-    for (auto &s : strips) {
-        row(s[0], 8, 7, 41, 41);
-        row(s[1], 72, 7, 9, 41);
-        row(s[2], 96, 7, 41, 41);
-        row(s[3], 160, 7, 9, 41);
-        row(s[4], 176, 7, 41, 41);
-        row(s[5], 232, 16, 258, 24);
-        row(s[6], 504, 7, 9, 41);
+    f->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->window));
+    auto *pc = f->get<QTabWidget>("PageControl_Main");
+    for (int i = 0; i < kPages; ++i) {
+        pc->setCurrentIndex(i);
+        QWidget *page = f->get(kPageNames[i]);
+        QCOMPARE(pc->currentWidget(), page);
+        const QList<QWidget *> named = page->findChildren<QWidget *>(QRegularExpression(QStringLiteral("^[A-Za-z]")));
+        QVERIFY(!named.isEmpty());
+        for (QWidget *w : named) {
+            if (w->objectName().startsWith(QLatin1String("qt_")) || !w->parentWidget())
+                continue;
+            QVERIFY2(w->parentWidget()->rect().intersects(w->geometry()), qPrintable(w->objectName()));
+        }
     }
-    row("SpeedButton4", 8, 7, 41, 41);
-    row("Bevel9", 72, 7, 9, 41);
-    row("spbt_SearchRec", 96, 7, 41, 41);
-    row("Bevel6", 168, 7, 9, 41);
-    row("spbt_Dolgi_Filtr", 184, 7, 41, 41);
-    row("sttx_Filter_Dolgi", 248, 16, 258, 24);
-    row("Bevel7", 520, 7, 9, 41);
-    // Group boxes and what they hold.
-    row("GroupBox11", 8, 64, 377, 153); row("GroupBox1", 392, 64, 265, 153); row("GroupBox2", 664, 64, 496, 153);
-    row("GroupBox12", 8, 64, 377, 153); row("GroupBox7", 392, 64, 265, 153); row("GroupBox8", 664, 64, 504, 153);
-    row("GroupBox13", 8, 64, 305, 153); row("GroupBox9", 320, 64, 265, 153); row("GroupBox10", 592, 64, 568, 153);
-    row("GroupBox14", 8, 64, 305, 153); row("GroupBox3", 320, 64, 265, 153); row("GroupBox4", 592, 64, 568, 153);
-    row("GroupBox15", 8, 64, 609, 153); row("GroupBox6", 648, 64, 209, 153); row("GroupBox5", 976, 64, 193, 153);
-    row("im_PicSv", 8, 16, 241, 129); row("im_PicFreza", 8, 16, 249, 129); row("im_Pic_Derj", 8, 16, 249, 129);
-    row("im_Plastina", 8, 16, 249, 129); row("im_PicDolg_Instr", 8, 16, 193, 129);
-    row("im_PicDolg_Operator", 8, 16, 177, 129);
-    row("dbmemo_Sverlo", 8, 16, 474, 121); row("dbmemo_Frezy", 8, 16, 488, 121);
-    row("dbmemo_Derj_PL", 8, 16, 552, 121); row("DBMemo1", 8, 16, 552, 121);
-    // Diameter layout (drills / milling), holder layout (holders / inserts), debts.
-    const struct { const char *a, *b; int x, y, w; } edits[] = {
-        {"DBEdit1", "DBEdit6", 24, 32, 65}, {"DBEdit5", "DBEdit10", 24, 72, 65},
-        {"dbed_SV_K_vo_NEW", "dbed_FR_K_vo_NEW", 128, 32, 65}, {"dbed_SV_K_vo_BU", "dbed_FR_K_vo_BU", 128, 72, 65},
-        {"DBEdit4", "DBEdit9", 128, 112, 65}, {"DBEdit3", "DBEdit2", 224, 32, 129},
-        {"dbed_DRJ_K_vo_NEW", "dbed_PL_K_vo_NEW", 48, 40, 57}, {"dbed_DRJ_K_vo_BU", "dbed_PL_K_vo_BU", 48, 80, 57},
-        {"DBEdit14", "DBEdit16", 48, 120, 57}, {"DBEdit7", "DBEdit8", 144, 40, 129},
-        {"DBEdit17", nullptr, 32, 32, 89}, {"DBEdit21", nullptr, 32, 72, 129}, {"DBEdit22", nullptr, 32, 112, 129},
-        {"DBEdit20", nullptr, 288, 32, 289}, {"DBEdit19", nullptr, 288, 72, 105}, {"DBEdit18", nullptr, 288, 112, 57},
-        {"ed_Dolg_Tp_Instr", nullptr, 464, 112, 105}};
-    for (const auto &e : edits) {
-        row(e.a, e.x, e.y, e.w, 21);
-        if (e.b)
-            row(e.b, e.x, e.y, e.w, 21);
-    }
-}
-
-void tst_MainForm::geometry()
-{
-    QFETCH(QString, name);
-    QFETCH(QRect, rect);
-    QWidget *w = f->window->findChild<QWidget *>(name);
-    QVERIFY(w);
-    QCOMPARE(w->geometry(), rect);
 }
 
 void tst_MainForm::panelHeightsAfterLayout()

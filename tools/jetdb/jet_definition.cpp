@@ -57,32 +57,33 @@ void writeTdef(const Geometry &g, pages::PageFile &file, const TableImage &t, co
 {
     const bool jet4 = g.format == Format::Jet4;
     const std::size_t n = t.cols.size();
-    Bytes d(jet4 ? 63 : 43, 0);
+    const db::jet::Format &f = *g.layout;
+    Bytes d(std::size_t(f.definitionEntriesStart), 0);
     d[0] = 0x02;
     d[1] = 0x01;
     const std::uint32_t rows = std::uint32_t(t.rows->size());
     if (jet4) {
         pages::put32(&d[12], 0x659);
-        pages::put32(&d[16], rows);
+        pages::put32(&d[f.definitionRowCount], rows);
         pages::put32(&d[20], std::uint32_t(t.lastAutoNumber));
         d[24] = 0x01;
         d[40] = t.system ? 0x53 : 0x4E;
         pages::put16(&d[41], std::uint32_t(n));
         pages::put16(&d[43], std::uint32_t(t.varCount));
-        pages::put16(&d[45], std::uint32_t(n));
-        pages::put32(&d[55], maps.owned);
-        pages::put32(&d[59], maps.free);
+        pages::put16(&d[f.definitionColumnCount], std::uint32_t(n));
+        pages::put32(&d[f.definitionUsageMap], maps.owned);
+        pages::put32(&d[f.definitionFreeMap], maps.free);
     } else {
         d[2] = 'V';
         d[3] = 'C';
-        pages::put32(&d[12], rows);
+        pages::put32(&d[f.definitionRowCount], rows);
         pages::put32(&d[16], std::uint32_t(t.lastAutoNumber));
         d[20] = t.system ? 0x53 : 0x4E;
         pages::put16(&d[21], std::uint32_t(n));
         pages::put16(&d[23], std::uint32_t(t.varCount));
-        pages::put16(&d[25], std::uint32_t(n));
-        pages::put32(&d[35], maps.owned);
-        pages::put32(&d[39], maps.free);
+        pages::put16(&d[f.definitionColumnCount], std::uint32_t(n));
+        pages::put32(&d[f.definitionUsageMap], maps.owned);
+        pages::put32(&d[f.definitionFreeMap], maps.free);
     }
     for (const ColDesc &c : t.cols) {
         const bool textual = c.code == cText || c.code == cMemo;
@@ -92,29 +93,29 @@ void writeTdef(const Geometry &g, pages::PageFile &file, const TableImage &t, co
         if (c.systemColumn)
             flags |= 0x10;
         if (jet4) {
-            std::uint8_t e[25] = {};
+            std::uint8_t e[db::jet::kJet4.columnEntrySize] = {};
             e[0] = c.code;
             pages::put32(e + 1, 0x659);
             pages::put16(e + 5, std::uint32_t(c.colNum));
             pages::put16(e + 7, std::uint32_t(c.varSlot));
-            pages::put16(e + 9, std::uint32_t(c.colNum));
+            pages::put16(e + f.columnRowNumber, std::uint32_t(c.colNum));
             if (textual)
                 pages::put16(e + 11, 0x0409);
             if (c.code == cNumeric) {
-                e[11] = std::uint8_t(c.precision);
-                e[12] = std::uint8_t(c.scale);
+                e[f.columnPrecision] = std::uint8_t(c.precision);
+                e[f.columnScale] = std::uint8_t(c.scale);
             }
             e[15] = flags;
             e[16] = textual ? 0x01 : 0x00;
             pages::put16(e + 21, std::uint32_t(c.fixed ? c.fixedOffset : 0));
             pages::put16(e + 23, std::uint32_t(c.size));
-            d.insert(d.end(), e, e + 25);
+            d.insert(d.end(), std::begin(e), std::end(e));
         } else {
-            std::uint8_t e[18] = {};
+            std::uint8_t e[db::jet::kJet3.columnEntrySize] = {};
             e[0] = c.code;
             pages::put16(e + 1, std::uint32_t(c.colNum));
             pages::put16(e + 3, std::uint32_t(c.varSlot));
-            pages::put16(e + 5, std::uint32_t(c.colNum));
+            pages::put16(e + f.columnRowNumber, std::uint32_t(c.colNum));
             if (textual) {
                 pages::put16(e + 9, 0x0409);
                 pages::put16(e + 11, std::uint32_t(codePage));
@@ -122,7 +123,7 @@ void writeTdef(const Geometry &g, pages::PageFile &file, const TableImage &t, co
             e[13] = flags;
             pages::put16(e + 14, std::uint32_t(c.fixed ? c.fixedOffset : 0));
             pages::put16(e + 16, std::uint32_t(c.size));
-            d.insert(d.end(), e, e + 18);
+            d.insert(d.end(), std::begin(e), std::end(e));
         }
     }
     for (const ColDesc &c : t.cols) {
@@ -180,8 +181,8 @@ Bytes headerPage(const Geometry &g, int codePage, const std::string &password, D
     const bool jet4 = g.format == Format::Jet4;
     Bytes p(std::size_t(g.pageSize), 0);
     p[1] = 0x01;
-    std::memcpy(&p[4], "Standard Jet DB", 16);
-    p[0x14] = jet4 ? 1 : 0;
+    std::memcpy(p.data(), db::jet::kSignature, db::jet::kSignatureSize);
+    p[db::jet::kVersionOffset] = jet4 ? 1 : 0;
     static const std::uint8_t access[24] = {0, 1, 0, 0, 1, 1, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
     std::memcpy(&p[0x18], access, jet4 ? 24 : 0);
     pages::put16(&p[0x3C], std::uint32_t(codePage));

@@ -10,9 +10,9 @@ namespace jetdb::pages {
 
 Geometry Geometry::of(Format format)
 {
-    if (format == Format::Jet4)
-        return Geometry{format, 4096, 14, 12, 64, 17, 4060, 4076, 4072};
-    return Geometry{format, 2048, 10, 8, 128, 33, 2030, 2032, 2028};
+    const db::jet::Format &f = format == Format::Jet4 ? db::jet::kJet4 : db::jet::kJet3;
+    return Geometry{format, &f, f.pageSize, f.rowSlotsOffset(), f.rowCountOffset, f.mapBitmapBytes,
+                    f.mapPointers, f.maxRow, f.singleLongValue, f.longValueChunk};
 }
 
 PageFile::PageFile(const std::string &path, int pageSize) : m_pageSize(pageSize), m_path(path)

@@ -2,6 +2,7 @@
 // filled with rows, and usage maps.
 #pragma once
 
+#include "jet_format.h"
 #include "jetdb.h"
 
 #include <cstdint>
@@ -12,9 +13,11 @@ namespace jetdb::pages {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// What differs between Jet 3 and Jet 4 at the page level.
+// What differs between Jet 3 and Jet 4 at the page level, from the
+// format's description (jet_format.h).
 struct Geometry {
     Format format;
+    const db::jet::Format *layout;
     int pageSize;
     int dataHeader;       // bytes before a data page's row offsets
     int rowCountOffset;   // where a data page keeps its row count
@@ -103,7 +106,7 @@ private:
     std::vector<std::uint32_t> m_pages;
 };
 
-constexpr std::uint32_t lvalOwner = 0x4C41564C;  // "LVAL"
+constexpr std::uint32_t lvalOwner = db::jet::kLongValueOwner;
 
 // Builds a usage-map row naming the given pages: inline (type 0) when they
 // fit one bitmap, else a type 1 map whose 05 pages are written at once.

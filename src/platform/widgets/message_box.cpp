@@ -1,5 +1,7 @@
 #include "message_box.h"
 
+#include "file_lookup.h"
+
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -97,9 +99,7 @@ QString errorReportText(const QString &errorText)
 
 QString applicationTitle(const QString &executablePath)
 {
-    const qsizetype nameStart = std::max(executablePath.lastIndexOf(u'/'),
-                                         executablePath.lastIndexOf(u'\\')) + 1;
-    QString name = executablePath.sliced(nameStart);
+    QString name = executablePath.sliced(fileNameStart(executablePath));
     const qsizetype dot = name.indexOf(u'.');
     if (dot >= 0)
         name.truncate(dot);
