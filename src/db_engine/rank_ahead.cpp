@@ -27,7 +27,8 @@ namespace {
 // One thread for every data set, one data set after the other: ranking
 // ahead takes one processor at most. Linux runs an idle-priority thread only
 // on a processor nothing else wants: the window, the picture decoder and
-// other programs come first.
+// other programs come first. Never deleted: a job stopped at the program's
+// end may still be queued, and it holds nothing but its own state.
 QThreadPool &rankingPool()
 {
     static QThreadPool *const pool = [] {
