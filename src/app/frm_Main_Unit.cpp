@@ -213,6 +213,7 @@ void Tfrm_Main::ReloadBD()
             const OpenProgress progress(DM->ADOConnection1, StatusBar1, CountPanel);
             DM->OpenBD(FPathToBD);
         }
+        rankSortsAhead();
         ShowRecCount();
     } else {
         platform::messageBoxes().error(this, kOpenErrorCaption, kOpenErrorHead + FPathToBD + kOpenErrorTail);
@@ -351,6 +352,15 @@ constexpr SortEntry kDebtSorts[] = {
     {"Instr_is_BU"_L1, u"Instr_is_BU,KOD"},
 };
 
+template<std::size_t N>
+QStringList keyListsOf(const SortEntry (&table)[N])
+{
+    QStringList keyLists;
+    for (const SortEntry &entry : table)
+        keyLists.append(QString::fromUtf16(entry.keys));
+    return keyLists;
+}
+
 // The busy cursor while a title click re-sorts; gone before an error it
 // lets out is reported.
 class BusyCursor {
@@ -420,6 +430,17 @@ constexpr int kWordLeft = 5;
 constexpr int kWordTop = 2;
 
 } // namespace
+
+// The drills' and the debts' titles (the largest data sets; the drills'
+// page shows first) find their sort keys ranked when the user clicks, unless
+// the user is quicker than an otherwise idle processor.
+void Tfrm_Main::rankSortsAhead()
+{
+    if (DM->dtset_Sverla->active())
+        DM->dtset_Sverla->rankAhead(keyListsOf(kDrillSorts));
+    if (DM->dtset_Dolgi->active())
+        DM->dtset_Dolgi->rankAhead(keyListsOf(kDebtSorts));
+}
 
 void Tfrm_Main::dbgr_SverloTitleClick(int column)
 {

@@ -67,6 +67,7 @@ protected:
 
 private:
     void connectHandlers();
+    void rankSortsAhead();
     void describeForScreenReaders();
     void setActivePage(int index);
     void fitOuterSize();

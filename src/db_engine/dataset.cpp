@@ -1,6 +1,7 @@
 #include "dataset.h"
 
 #include "connection.h"
+#include "rank_ahead.h"
 #include "result_table.h"
 #include "sort_ranks.h"
 
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <numeric>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -132,7 +134,7 @@ void DataSet::open()
     if (!m_connection->connected())
         m_connection->open();
 
-    auto rows = std::make_unique<Rows>();
+    auto rows = std::make_shared<Rows>();
     rows->table = m_connection->execute(m_commandText);
 
     // Bind every field to its column by name, letter case ignored.
@@ -173,6 +175,8 @@ void DataSet::close()
     if (!m_active)
         return;
     emit aboutToReset();
+    if (m_ahead)
+        m_ahead->stop();   // the thread lets go of the rows when its column is done
     m_rows.reset();
     m_sort.clear();
     m_active = false;
@@ -229,17 +233,15 @@ QString DataSet::displayText(int row, int fieldIndex) const
     return m_fields[fieldIndex]->displayTextOf(value(row, fieldIndex));
 }
 
+namespace {
+
 // The rows of a column ranked as the database orders its values: NULL
 // first (rank 0), equal values sharing a rank, text in the database's order,
 // booleans True before False as Access's -1/0. Sorts compare these ranks
-// only, so a column's values are ordered once, at its first sort.
-const SortRanks &DataSet::sortRanks(int column)
+// only, so a column's values are ordered once, at its first sort or ahead
+// (rankAhead). Reads the table only: it also runs on the ranking thread.
+SortRanks rankColumn(const ResultTable &t, int column)
 {
-    auto it = m_rows->ranks.find(column);
-    if (it != m_rows->ranks.end())
-        return it->second;
-
-    const ResultTable &t = m_rows->table;
     const int n = t.rowCount();
     const ColumnKind kind = t.columns[column].kind;
     SortRanks ranks;
@@ -284,7 +286,67 @@ const SortRanks &DataSet::sortRanks(int column)
         }
         ranks.top = rankNumbers(values, ranks.rank);
     }
-    return m_rows->ranks.emplace(column, std::move(ranks)).first->second;
+    return ranks;
+}
+
+} // namespace
+
+const SortRanks &DataSet::sortRanks(int column)
+{
+    auto it = m_rows->ranks.find(column);
+    if (it != m_rows->ranks.end())
+        return it->second;
+    std::optional<SortRanks> made = m_ahead ? m_ahead->take(column) : std::nullopt;
+    if (!made)
+        made = rankColumn(m_rows->table, column);
+    return m_rows->ranks.emplace(column, std::move(*made)).first->second;
+}
+
+// The field a part of a key list names ("Diam_Sverla", "FIO_AdminBD DESC"),
+// with its name and direction; nullptr when none.
+Field *DataSet::sortField(const QString &keyListPart, QString *name, bool *descending) const
+{
+    QStringList words = keyListPart.simplified().split(QLatin1Char(' '));
+    *descending = false;
+    if (words.size() > 1) {
+        const QString dir = words.takeLast();
+        if (dir.compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0)
+            *descending = true;
+        else if (dir.compare(QLatin1String("ASC"), Qt::CaseInsensitive) != 0)
+            words.append(dir);
+    }
+    *name = words.join(QLatin1Char(' '));
+    return findField(*name);
+}
+
+void DataSet::rankAhead(const QStringList &keyLists)
+{
+    checkActive();
+    std::vector<int> columns;
+    for (const QString &keyList : keyLists) {
+        for (const QString &part : keyList.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            bool descending;
+            QString name;
+            const Field *f = sortField(part, &name, &descending);
+            if (!f || f->kind() == FieldKind::Memo)   // a memo is read from the file, by this thread only
+                continue;
+            const int column = m_rows->columnOfField[f->index()];
+            if (!m_rows->ranks.count(column) && std::find(columns.begin(), columns.end(), column) == columns.end())
+                columns.push_back(column);
+        }
+    }
+    m_ahead.reset();   // an earlier one has stopped; this waits for it to end
+    if (columns.empty())
+        return;
+    m_ahead = std::make_unique<RankAhead>(
+        std::move(columns), [rows = std::shared_ptr<const Rows>(m_rows)](int column) {
+            return rankColumn(rows->table, column);
+        });
+}
+
+bool DataSet::rankingAhead() const
+{
+    return m_ahead && m_ahead->running();
 }
 
 void DataSet::setSort(const QString &keyList)
@@ -292,17 +354,9 @@ void DataSet::setSort(const QString &keyList)
     checkActive();
     std::vector<RankKey> keys;
     for (const QString &part : keyList.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        QStringList words = part.simplified().split(QLatin1Char(' '));
-        bool descending = false;
-        if (words.size() > 1) {
-            const QString dir = words.takeLast();
-            if (dir.compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0)
-                descending = true;
-            else if (dir.compare(QLatin1String("ASC"), Qt::CaseInsensitive) != 0)
-                words.append(dir);
-        }
-        const QString name = words.join(QLatin1Char(' '));
-        Field *f = findField(name);
+        bool descending;
+        QString name;
+        Field *f = sortField(part, &name, &descending);
         if (!f)
             fail(QStringLiteral("Field '%1' not found").arg(name));
         keys.push_back({&sortRanks(m_rows->columnOfField[f->index()]), descending});

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <cstdint>
 #include <memory>
@@ -19,6 +20,7 @@
 namespace db {
 
 class Connection;
+class RankAhead;
 struct SortRanks;
 
 class DataSet : public QObject {
@@ -57,6 +59,13 @@ public:
     void setSort(const QString &keyList);
     QString sort() const { return m_sort; }
 
+    // Ranks the fields of these key lists ahead, on a thread of idle
+    // priority, for the setSort() calls to come; a sort finds them made or
+    // ranks what is not. Unknown names and memo fields are passed over.
+    // Stops when the data set closes. Throws when closed.
+    void rankAhead(const QStringList &keyLists);
+    bool rankingAhead() const;  // whether that thread still runs
+
     // Makes the first row whose keyField equals value current and fires
     // afterScroll; returns false and moves nothing when there is none.
     // Throws when closed.
@@ -92,12 +101,14 @@ private:
     [[noreturn]] void fail(const QString &text) const;
     void checkActive() const;
     const SortRanks &sortRanks(int column);
+    Field *sortField(const QString &keyListPart, QString *name, bool *descending) const;
 
     struct Rows;
     Connection *m_connection;
     QString m_commandText;
     QList<Field *> m_fields;
-    std::unique_ptr<Rows> m_rows;
+    std::shared_ptr<Rows> m_rows;   // shared with the ranking ahead while it runs
+    std::unique_ptr<RankAhead> m_ahead;
     QString m_sort;
     bool m_active = false;
     int m_current = -1;

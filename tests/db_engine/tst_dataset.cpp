@@ -1,5 +1,6 @@
 // Data sets over real query texts: open/close, record count and number,
-// after-scroll, binding rules and their messages, sorting and locating.
+// after-scroll, binding rules and their messages, sorting (keys ranked by
+// the sort or ahead) and locating.
 #include "connection.h"
 #include "data_source.h"
 #include "db_error.h"
@@ -86,6 +87,7 @@ private slots:
     void binding();
     void sorting_data();
     void sorting();
+    void rankAheadCutShort();
     void sortErrorsAndState();
     void locate();
     void activeRow();
@@ -144,6 +146,10 @@ void tst_DataSet::initTestCase()
     int id = 0;
     for (const char *code : {"W-B", "WB", "R216-10", "W-", "W", "R216.34-06", "ежа", "Елка", "ёж", "еж"})
         codes.addRow({i(++id), s(code)});
+    // Enough codes for ranking ahead to take a while.
+    auto &many = db.addTable("Many", {{"ID", Type::Long}, {"Kod", Type::Text, 50}});
+    for (int k = 0; k < 20000; ++k)
+        many.addRow({i(k), s(("R" + std::to_string(k * 7919 % 20011) + (k % 3 ? "-ж" : " b")).c_str())});
     m_stock = testdb::write(db, m_dir.filePath(QStringLiteral("stock.mdb")));
 
     m_connection.setConnectionString(testdb::connectionStringFor(m_stock));
@@ -381,22 +387,70 @@ void tst_DataSet::sorting_data()
         << QList<int>{4, 2, 8, 1, 3, 7};
 }
 
+// Each order twice: keys ranked by the sort itself, and ranked ahead on
+// the ranking thread.
 void tst_DataSet::sorting()
 {
     QFETCH(QString, keys);
     QFETCH(QList<int>, order);
-    db::DataSet ds(QStringLiteral("dtset_Sverla"), &m_connection);
-    addDrillFields(ds);
-    ds.setCommandText(kDrillsQuery);
-    ds.open();
-    const QList<int> queryOrder = ids(ds);
-    QSignalSpy scrolls(&ds, &db::DataSet::afterScroll);
-    ds.setSort(keys);
-    QCOMPARE(ids(ds), order);
-    QCOMPARE(ds.sort(), keys);
-    QCOMPARE(scrolls.size(), 0);
-    ds.setSort(QString());
-    QCOMPARE(ids(ds), queryOrder);
+    for (const bool ahead : {false, true}) {
+        db::DataSet ds(QStringLiteral("dtset_Sverla"), &m_connection);
+        addDrillFields(ds);
+        ds.setCommandText(kDrillsQuery);
+        ds.open();
+        if (ahead) {
+            ds.rankAhead({keys, QStringLiteral("Prim")});
+            QTRY_VERIFY(!ds.rankingAhead());
+        }
+        const QList<int> queryOrder = ids(ds);
+        QSignalSpy scrolls(&ds, &db::DataSet::afterScroll);
+        ds.setSort(keys);
+        QCOMPARE(ids(ds), order);
+        QCOMPARE(ds.sort(), keys);
+        QCOMPARE(scrolls.size(), 0);
+        ds.setSort(QString());
+        QCOMPARE(ids(ds), queryOrder);
+    }
+}
+
+// Ranking ahead cut short by a close, a reopen or the data set's end, at
+// whatever point it has reached, leaves the sorts to come their orders.
+void tst_DataSet::rankAheadCutShort()
+{
+    const QString sql = QStringLiteral("SELECT ID, Kod FROM Many");
+    const QStringList keys{QStringLiteral("Kod,ID"), QStringLiteral("ID DESC")};
+    const auto order = [&](db::DataSet &ds, const QString &keyList) {
+        ds.setSort(keyList);
+        return ids(ds);
+    };
+    const auto makeDataSet = [&] {
+        auto ds = std::make_unique<db::DataSet>(QStringLiteral("dtset_Many"), &m_connection);
+        ds->addField({QStringLiteral("ID"), db::FieldKind::Integer});
+        ds->addField({QStringLiteral("Kod"), db::FieldKind::WideText, 50});
+        ds->setCommandText(sql);
+        ds->open();
+        return ds;
+    };
+    auto ds = makeDataSet();
+    const QList<int> byCode = order(*ds, keys[0]), byId = order(*ds, keys[1]);
+    QCOMPARE(byCode.size(), 20000);
+    for (int round = 0; round < 6; ++round) {
+        ds = makeDataSet();
+        ds->rankAhead(keys);
+        if (round % 3 == 0) {
+            ds.reset();   // destroyed at work
+            continue;
+        }
+        if (round % 3 == 1)
+            QThread::usleep(500);
+        ds->close();
+        ds->open();
+        ds->rankAhead(keys);
+        if (round % 2)
+            QTRY_VERIFY(!ds->rankingAhead());
+        QCOMPARE(order(*ds, keys[0]), byCode);
+        QCOMPARE(order(*ds, keys[1]), byId);
+    }
 }
 
 void tst_DataSet::sortErrorsAndState()
