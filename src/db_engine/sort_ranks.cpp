@@ -45,6 +45,26 @@ bool packPrefix(QStringView text, std::uint64_t &key)
     return std::all_of(c, end, [](char16_t ch) { return quickRank(ch) > 0; });
 }
 
+// The next packed characters of a text packPrefix() took whole, from
+// character `from` on, hyphens skipped; `from` moves past them. 0 when the
+// text has no more.
+std::uint64_t packFrom(QStringView text, std::uint32_t &from)
+{
+    std::uint64_t key = 0;
+    int packed = 0;
+    const char16_t *const begin = text.utf16();
+    const char16_t *c = begin + from;
+    const char16_t *const end = begin + text.size();
+    for (; c != end && packed < kPackedChars; ++c) {
+        if (*c == u'-')
+            continue;
+        key = (key << 7) | std::uint64_t(quickRank(*c));
+        ++packed;
+    }
+    from = std::uint32_t(c - begin);
+    return key << 7 * (kPackedChars - packed);
+}
+
 // An item to sort: a key and what it stands for (a row, or a text of a
 // list). Keys of up to 32 bits sort as 8-byte items, half the memory to
 // move of the 16-byte ones.
@@ -153,6 +173,50 @@ void groupTexts(const QStringView *texts, const std::vector<std::uint32_t> &whic
         groupOf[i] = groupOfText[textOf[i]];
 }
 
+// Texts of a run whose packed prefixes are equal, ordered by the next packed
+// characters, level by level, as long as they tell them apart.
+struct RunText {
+    std::uint64_t key;
+    std::uint32_t text, from;   // which text; where its next characters start
+};
+
+// Orders `run` (texts that agree on every character before each one's
+// `from`, hyphens aside) and appends its groups of equal texts to `groups`
+// in order; each item's key becomes its group. Texts that agree but for
+// hyphens and letter case, and texts still undecided after many levels, are
+// left to groupTexts().
+void groupRun(const QStringView *texts, RunText *run, std::size_t n, std::vector<std::uint32_t> &groups, int level = 0)
+{
+    constexpr int kLevels = 16;
+    bool exhausted = true;
+    for (std::size_t i = 0; i < n; ++i) {
+        run[i].key = packFrom(texts[run[i].text], run[i].from);
+        exhausted = exhausted && run[i].key == 0;
+    }
+    if (exhausted || level == kLevels) {
+        std::vector<std::uint32_t> which(n), groupOf;
+        for (std::size_t i = 0; i < n; ++i)
+            which[i] = run[i].text;
+        groupTexts(texts, which, groups, groupOf);
+        for (std::size_t i = 0; i < n; ++i)
+            run[i].key = groupOf[i];
+        return;
+    }
+    std::sort(run, run + n, [](const RunText &a, const RunText &b) { return a.key < b.key; });
+    for (std::size_t i = 0, j = 0; i < n; i = j) {
+        bool same = true;
+        for (j = i + 1; j < n && run[j].key == run[i].key; ++j)
+            same = same && sameText(texts[run[j].text], texts[run[i].text]);
+        if (same) {
+            groups.push_back(run[i].text);
+            for (std::size_t k = i; k < j; ++k)
+                run[k].key = groups.size() - 1;
+        } else {
+            groupRun(texts, run + i, j - i, groups, level + 1);
+        }
+    }
+}
+
 // Ranks texts[0..n) in the order the queries' ORDER BY gives them, equal
 // texts sharing a rank from 1 up, into rank[0..n); returns the highest.
 // Most texts are told apart by a packed prefix and a radix sort; only texts
@@ -176,7 +240,8 @@ std::uint32_t rankTextList(const QStringView *texts, std::size_t n, std::uint32_
 
     // Packed texts: groups in order, run of equal prefixes by run. Each
     // item's key becomes its group.
-    std::vector<std::uint32_t> groups, run, runGroups;
+    std::vector<std::uint32_t> groups;
+    std::vector<RunText> run;
     groups.reserve(packedCount);
     for (std::size_t i = 0, j = 0; i < packedCount; i = j) {
         bool same = true;
@@ -189,10 +254,10 @@ std::uint32_t rankTextList(const QStringView *texts, std::size_t n, std::uint32_
         } else {
             run.clear();
             for (std::size_t k = i; k < j; ++k)
-                run.push_back(packed[k].item);
-            groupTexts(texts, run, groups, runGroups);
+                run.push_back({0, packed[k].item, 0});
+            groupRun(texts, run.data(), run.size(), groups);
             for (std::size_t k = i; k < j; ++k)
-                packed[k].key = runGroups[k - i];
+                packed[k] = {run[k - i].key, run[k - i].text};
         }
     }
     std::vector<std::uint32_t> others, otherGroups;

@@ -36,15 +36,17 @@ private:
 
 namespace {
 
-// Values with NULLs, ties, letter case, both scripts and punctuation, so that
-// every tie-break and the text order's slow path are exercised.
+// Values with NULLs, ties, letter case, both scripts, punctuation and long
+// shared beginnings, so that every tie-break and the text order's slow path
+// are exercised.
 jetdb::Value text(QRandomGenerator &random)
 {
     static const char *const parts[] = {"a", "A", "b", "Z", "0", "9", " ", "-", ".", "/", "ж", "Ж", "ё", "е",
                                         "Р6М5", "é", "_", "(", "я"};
     if (random.bounded(10) == 0)
         return jetdb::Null{};
-    std::string s;
+    // Some share a long beginning, as names of one kind of tool do.
+    std::string s = random.bounded(3) == 0 ? "Сверло спиральное Р6М5 " : "";
     for (int n = random.bounded(4); n > 0; --n)
         s += parts[random.bounded(int(std::size(parts)))];
     return s;
