@@ -363,28 +363,24 @@ std::vector<QString> ownedTexts(const ResultTable &table, int column, std::uint3
     return owned;
 }
 
-SortRanks rankTextColumn(const ResultTable &table, int column)
+// Ranks the listed texts and gives each row its text's rank, 0 for NULL;
+// returns the highest.
+std::uint32_t rankPlaces(const QStringView *list, std::size_t listed, const std::uint32_t *placeOf, std::size_t rows,
+                         std::uint32_t *rank)
 {
-    const std::size_t rows = std::size_t(table.rowCount());
-    ScratchArray<std::uint32_t> placeOf(rows);
-    ScratchArray<QStringView> list(rows);
-    std::vector<QString> owned;
-    std::size_t listed;
-    const ColumnCells cells = table.cells(column);
-    if (cells.direct()) {
-        listed = listTexts(cells, int(rows), list.data(), placeOf.data());
-    } else {
-        owned = ownedTexts(table, column, placeOf.data());
-        listed = owned.size();
-        std::copy(owned.begin(), owned.end(), list.begin());
-    }
     ScratchArray<std::uint32_t> listRank(listed);
-    SortRanks ranks;
-    ranks.top = rankTextList(list.data(), listed, listRank.data());
-    ranks.rank.resize(rows);
+    const std::uint32_t top = rankTextList(list, listed, listRank.data());
     for (std::size_t r = 0; r < rows; ++r)
-        ranks.rank[r] = placeOf[r] == kNoText ? 0 : listRank[placeOf[r]];
-    return ranks;
+        rank[r] = placeOf[r] == kNoText ? 0 : listRank[placeOf[r]];
+    return top;
+}
+
+std::uint32_t rankTextCells(const ColumnCells &cells, int rows, std::uint32_t *rank)
+{
+    ScratchArray<std::uint32_t> placeOf{std::size_t(rows)};
+    ScratchArray<QStringView> list{std::size_t(rows)};
+    const std::size_t listed = listTexts(cells, rows, list.data(), placeOf.data());
+    return rankPlaces(list.data(), listed, placeOf.data(), std::size_t(rows), rank);
 }
 
 // A date's day count read as a point in time: before 1899-12-30 the
@@ -409,26 +405,17 @@ std::uint64_t orderedKey(double v)
     return bits >> 63 ? ~bits : bits | (std::uint64_t(1) << 63);
 }
 
-SortRanks rankNumberColumn(const ResultTable &table, int column)
+// Ranks the numbers `read(row, value)` gives (false for NULL) for rows
+// [0, rows) into rank[], 0 for NULL; returns the highest.
+template <typename Read> std::uint32_t rankNumbers(int rows, ColumnKind kind, Read read, std::uint32_t *rank)
 {
-    const int rows = table.rowCount();
-    const ColumnKind kind = table.columns[std::size_t(column)].kind;
-    const ColumnCells cells = table.cells(column);
-    const bool integers = cells.direct() && cells.holdsIntegers();
     ScratchArray<Keyed64> items{std::size_t(rows)}, spare{std::size_t(rows)};
     std::size_t n = 0;
     for (int r = 0; r < rows; ++r) {
-        if (r + ColumnCells::kAhead < rows)
-            cells.prefetch(r + ColumnCells::kAhead);
         double v;
-        if (cells.direct()) {
-            if (cells.isNull(r))
-                continue;
-            v = integers ? double(cells.integer(r)) : cells.real(r);
-        } else {
-            if (table.isNull(r, column))
-                continue;
-            v = table.realAt(r, column);
+        if (!read(r, v)) {
+            rank[r] = 0;
+            continue;
         }
         if (kind == ColumnKind::Boolean)
             v = v != 0 ? -1 : 0;
@@ -437,12 +424,65 @@ SortRanks rankNumberColumn(const ResultTable &table, int column)
         items[n++] = {orderedKey(v), std::uint32_t(r)};
     }
     radixSort(items.data(), n, 64, spare.data());
-    SortRanks ranks;
-    ranks.rank.resize(std::size_t(rows));
+    std::uint32_t top = 0;
     for (std::size_t i = 0; i < n; ++i) {
         if (i == 0 || items[i - 1].key != items[i].key)
-            ++ranks.top;
-        ranks.rank[items[i].item] = ranks.top;
+            ++top;
+        rank[items[i].item] = top;
+    }
+    return top;
+}
+
+std::uint32_t rankNumberCells(const ColumnCells &cells, int rows, ColumnKind kind, std::uint32_t *rank)
+{
+    return rankNumbers(rows, kind, [&](int r, double &v) {
+        if (r + ColumnCells::kAhead < rows)
+            cells.prefetch(r + ColumnCells::kAhead);
+        if (cells.isNull(r))
+            return false;
+        v = cells.holdsIntegers() ? double(cells.integer(r)) : cells.real(r);
+        return true;
+    }, rank);
+}
+
+// Ranks a column read in place. A column left in a table of the snapshot
+// is read over the table's own rows, in the table's order, when the result
+// reads most of them: read in the result's order, each row would be a wait
+// on memory. The result's rows then take the ranks of the rows they read.
+template <typename RankCells> SortRanks rankCells(const ColumnCells &cells, int rows, RankCells rankRows)
+{
+    SortRanks ranks;
+    ranks.rank.resize(std::size_t(rows));
+    if (!cells.inTable() || cells.tableRowCount() > 2 * rows) {
+        ranks.top = rankRows(cells, rows, ranks.rank.data());
+        return ranks;
+    }
+    const ColumnCells stored = cells.tableOrder();
+    ScratchArray<std::uint32_t> storedRank{std::size_t(stored.tableRowCount())};
+    ranks.top = rankRows(stored, stored.tableRowCount(), storedRank.data());
+    for (int r = 0; r < rows; ++r)
+        ranks.rank[std::size_t(r)] = storedRank[std::size_t(cells.tableRowOf(r))];
+    return ranks;
+}
+
+SortRanks rankIndirect(const ResultTable &table, int column)
+{
+    const int rows = table.rowCount();
+    SortRanks ranks;
+    ranks.rank.resize(std::size_t(rows));
+    const ColumnKind kind = table.columns[std::size_t(column)].kind;
+    if (kind == ColumnKind::Text || kind == ColumnKind::Memo || kind == ColumnKind::Guid) {
+        ScratchArray<std::uint32_t> placeOf{std::size_t(rows)};
+        const std::vector<QString> owned = ownedTexts(table, column, placeOf.data());
+        const std::vector<QStringView> list(owned.begin(), owned.end());
+        ranks.top = rankPlaces(list.data(), list.size(), placeOf.data(), std::size_t(rows), ranks.rank.data());
+    } else {
+        ranks.top = rankNumbers(rows, kind, [&](int r, double &v) {
+            if (table.isNull(r, column))
+                return false;
+            v = table.realAt(r, column);
+            return true;
+        }, ranks.rank.data());
     }
     return ranks;
 }
@@ -470,10 +510,15 @@ template <typename Item> void orderByPackedRanks(const std::vector<RankKey> &key
 
 SortRanks rankColumn(const ResultTable &table, int column)
 {
+    const ColumnCells cells = table.cells(column);
+    if (!cells.direct())
+        return rankIndirect(table, column);
     const ColumnKind kind = table.columns[std::size_t(column)].kind;
     if (kind == ColumnKind::Text || kind == ColumnKind::Memo || kind == ColumnKind::Guid)
-        return rankTextColumn(table, column);
-    return rankNumberColumn(table, column);
+        return rankCells(cells, table.rowCount(), rankTextCells);
+    return rankCells(cells, table.rowCount(), [kind](const ColumnCells &c, int rows, std::uint32_t *rank) {
+        return rankNumberCells(c, rows, kind, rank);
+    });
 }
 
 void orderByRanks(const std::vector<RankKey> &keys, std::vector<int> &order)
