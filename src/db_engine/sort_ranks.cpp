@@ -294,7 +294,11 @@ constexpr std::uint32_t kNoText = UINT32_MAX;   // a NULL row's place in a list 
 // costs less than looking up codes that are all different.
 std::size_t listTexts(const ColumnCells &cells, int rows, QStringView *list, std::uint32_t *placeOf)
 {
+    // Few: at most one in sixteen rows, and no more than half of the first
+    // few thousand (codes are told by then).
     const std::size_t few = std::max<std::size_t>(256, std::size_t(rows) / 16);
+    constexpr std::size_t kSample = 4096;
+    std::size_t present = 0;
     struct Slot {
         const QChar *data;
         std::uint32_t size, place;
@@ -318,8 +322,10 @@ std::size_t listTexts(const ColumnCells &cells, int rows, QStringView *list, std
         }
         const QStringView text = cells.text(r);
         std::size_t at = slotOf(text);
+        if (++present == kSample && listed * 2 > kSample)
+            many = true;
         if (!seen[at].data) {
-            many = listed == few;
+            many = many || listed == few;
             if (many)
                 break;
             seen[at] = {text.data(), std::uint32_t(text.size()), std::uint32_t(listed)};
