@@ -6,14 +6,12 @@
 #include "sort_ranks.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <limits>
 #include <numeric>
 #include <optional>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace db {
 namespace {
@@ -315,13 +313,18 @@ std::vector<int> rowsHolding(const ResultTable &t, int column, FieldKind kind, c
     const QString wantedText = value.toString();
     bool numberOk = false;
     const double wantedNumber = value.toDouble(&numberOk);
+    // Row r as `cells` reads it, or as the table reads it when the values
+    // are not held in place.
     const auto matches = [&](const ColumnCells &cells, int r) {
-        if (cells.isNull(r) || value.isNull())
-            return cells.isNull(r) && value.isNull();
+        const bool isNull = cells.direct() ? cells.isNull(r) : t.isNull(r, column);
+        if (isNull || value.isNull())
+            return isNull && value.isNull();
         if (text)
-            return cells.text(r) == wantedText;
+            return cells.direct() ? cells.text(r) == wantedText : t.value(r, column).toString() == wantedText;
         if (kind == FieldKind::Boolean)
-            return (cells.integer(r) != 0) == value.toBool();
+            return ((cells.direct() ? cells.integer(r) : t.integerAt(r, column)) != 0) == value.toBool();
+        if (!cells.direct())
+            return numberOk && t.realAt(r, column) == wantedNumber;
         return numberOk && (cells.holdsIntegers() ? double(cells.integer(r)) : cells.real(r)) == wantedNumber;
     };
     const auto search = [&](const ColumnCells &cells, int rows) {
@@ -335,19 +338,6 @@ std::vector<int> rowsHolding(const ResultTable &t, int column, FieldKind kind, c
         return hits;
     };
     const ColumnCells cells = t.cells(column);
-    if (!cells.direct()) {
-        std::vector<int> hits;
-        for (int r = 0; r < t.rowCount(); ++r) {
-            const bool isNull = t.isNull(r, column);
-            if (value.isNull() ? isNull
-                               : !isNull
-                                     && (text ? t.value(r, column).toString() == wantedText
-                                         : kind == FieldKind::Boolean ? (t.integerAt(r, column) != 0) == value.toBool()
-                                                                      : numberOk && t.realAt(r, column) == wantedNumber))
-                hits.push_back(r);
-        }
-        return hits;
-    }
     if (!cells.inTable())
         return search(cells, t.rowCount());
     // Values left in a table of the snapshot are searched in the table's

@@ -116,11 +116,6 @@ ColumnCells ResultTable::cells(int column) const
     return cells;
 }
 
-bool ResultTable::holdsText(int column) const
-{
-    return m_data.at(std::size_t(column)).storage == ColumnValues::Storage::Text;
-}
-
 bool ResultTable::isNull(int row, int column) const
 {
     const ColumnValues &c = m_data.at(column);

@@ -175,9 +175,6 @@ public:
     qint32 integerAt(int row, int column) const;
     double realAt(int row, int column) const;
     QStringView textAt(int row, int column) const;  // valid while the table lives
-    // Whether textAt reads the column's values (a Text, Memo or GUID column
-    // of the result, not one of no declared kind).
-    bool holdsText(int column) const;
     ColumnCells cells(int column) const;
 
 private:

@@ -7,19 +7,22 @@
 #include <sys/mman.h>
 #endif
 
-namespace db::detail {
+namespace db {
 namespace {
 
+thread_local ScratchArena *innermost = nullptr;
+
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
-// Below this the heap serves: a few fresh pages cost less than clearing a
-// huge one.
+// Below this a block comes from the heap: a few fresh pages cost less than
+// clearing a huge one.
 constexpr std::size_t kMapFrom = std::size_t(256) << 10;
+constexpr std::size_t kAlign = 64;   // a cache line
 
 } // namespace
 
-void *allocateScratch(std::size_t bytes, std::size_t *mapped)
+ScratchArena::ScratchArena(std::size_t bytes) : m_outer(innermost)
 {
-    *mapped = 0;
+    innermost = this;
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     if (bytes >= kMapFrom) {
         // Whole huge pages on a huge page's boundary: the system backs only
@@ -27,7 +30,7 @@ void *allocateScratch(std::size_t bytes, std::size_t *mapped)
         const std::size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
         void *region = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (region == MAP_FAILED)
-            throw std::bad_alloc();
+            return;   // the arrays come from the heap
         const auto start = reinterpret_cast<std::uintptr_t>(region);
         const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
         if (aligned > start)
@@ -35,24 +38,37 @@ void *allocateScratch(std::size_t bytes, std::size_t *mapped)
         if (const std::size_t tail = start + length + kHugePage - (aligned + length))
             munmap(reinterpret_cast<void *>(aligned + length), tail);
         madvise(reinterpret_cast<void *>(aligned), length, MADV_HUGEPAGE);   // a hint: plain pages otherwise
-        *mapped = length;
-        return reinterpret_cast<void *>(aligned);
+        m_block = reinterpret_cast<char *>(aligned);
+        m_size = m_mapped = length;
+        return;
     }
 #endif
-    return ::operator new(bytes == 0 ? 1 : bytes);
+    m_block = static_cast<char *>(::operator new(bytes, std::nothrow));
+    m_size = m_block ? bytes : 0;
 }
 
-void freeScratch(void *memory, std::size_t mapped)
+ScratchArena::~ScratchArena()
 {
-    if (!memory)
-        return;
+    innermost = m_outer;
 #if defined(__linux__)
-    if (mapped) {
-        munmap(memory, mapped);
+    if (m_mapped) {
+        munmap(m_block, m_mapped);
         return;
     }
 #endif
-    ::operator delete(memory);
+    ::operator delete(m_block);
 }
 
-} // namespace db::detail
+void *ScratchArena::take(std::size_t bytes)
+{
+    ScratchArena *arena = innermost;
+    if (!arena)
+        return nullptr;
+    const std::size_t at = (arena->m_used + kAlign - 1) / kAlign * kAlign;
+    if (at > arena->m_size || arena->m_size - at < bytes)
+        return nullptr;
+    arena->m_used = at + bytes;
+    return arena->m_block + at;
+}
+
+} // namespace db

@@ -1,10 +1,12 @@
-// ScratchArray: a short-lived array of plain values, one per row, for the
-// passes of a sort. A first sort on a large data set needs several
-// megabytes of such arrays, and on some machines (virtual ones above all)
-// the first touch of each fresh 4 KiB page costs more than the sort's work
-// on it. Large arrays are therefore placed where the system can back them
-// with huge pages, which it clears in one step each; small ones come from
-// the heap. The values start undefined.
+// Scratch memory for the passes of a sort: short-lived arrays of plain
+// values, one per row. A first sort on a large data set needs several
+// megabytes of them, and on some machines (virtual ones above all) the
+// first touch of each fresh 4 KiB page costs more than the sort's work on
+// it. While a ScratchArena lives on a thread, the arrays made on that
+// thread are cut from one block, placed where the system can back it with
+// huge pages, which it clears in one step each; the block goes back when
+// the arena ends. Arrays made outside an arena, or beyond its block, come
+// from the heap. The values start undefined.
 #pragma once
 
 #include <cstddef>
@@ -13,10 +15,24 @@
 
 namespace db {
 
-namespace detail {
-void *allocateScratch(std::size_t bytes, std::size_t *mapped);   // throws std::bad_alloc
-void freeScratch(void *memory, std::size_t mapped);
-} // namespace detail
+class ScratchArena {
+public:
+    // `bytes`: about the most the arrays made within it take at once.
+    explicit ScratchArena(std::size_t bytes);
+    ~ScratchArena();
+    ScratchArena(const ScratchArena &) = delete;
+    ScratchArena &operator=(const ScratchArena &) = delete;
+
+    // Room for `bytes` from the innermost arena of this thread, or nullptr.
+    static void *take(std::size_t bytes);
+
+private:
+    ScratchArena *m_outer;
+    char *m_block = nullptr;
+    std::size_t m_size = 0;     // usable bytes
+    std::size_t m_mapped = 0;   // bytes mapped; 0 when the block is from the heap
+    std::size_t m_used = 0;
+};
 
 template <typename T> class ScratchArray {
     static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
@@ -25,19 +41,27 @@ public:
     ScratchArray() = default;
     explicit ScratchArray(std::size_t size) : m_size(size)
     {
-        m_data = static_cast<T *>(detail::allocateScratch(size * sizeof(T), &m_mapped));
+        m_data = static_cast<T *>(ScratchArena::take(size * sizeof(T)));
+        if (!m_data) {
+            m_data = static_cast<T *>(::operator new(size * sizeof(T)));
+            m_owned = true;
+        }
     }
-    ~ScratchArray() { detail::freeScratch(m_data, m_mapped); }
+    ~ScratchArray()
+    {
+        if (m_owned)
+            ::operator delete(m_data);
+    }
     ScratchArray(ScratchArray &&other) noexcept
         : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),
-          m_mapped(std::exchange(other.m_mapped, 0))
+          m_owned(std::exchange(other.m_owned, false))
     {
     }
     ScratchArray &operator=(ScratchArray &&other) noexcept
     {
         std::swap(m_data, other.m_data);
         std::swap(m_size, other.m_size);
-        std::swap(m_mapped, other.m_mapped);
+        std::swap(m_owned, other.m_owned);
         return *this;
     }
     ScratchArray(const ScratchArray &) = delete;
@@ -54,7 +78,7 @@ public:
 private:
     T *m_data = nullptr;
     std::size_t m_size = 0;
-    std::size_t m_mapped = 0;   // bytes mapped for it; 0 when from the heap
+    bool m_owned = false;   // from the heap, not from an arena
 };
 
 } // namespace db

@@ -173,11 +173,33 @@ void groupTexts(const QStringView *texts, const std::vector<std::uint32_t> &whic
         groupOf[i] = groupOfText[textOf[i]];
 }
 
+// Walks the runs of equal keys of `items` (sorted by key), whose `item`
+// member names a text: a run whose texts all hold the same characters makes
+// one group, appended to `groups`, and each item's key becomes that group;
+// any other run is handed to `split(first, count)`, which groups it.
+template <typename Item, typename Split>
+void groupEqualKeys(const QStringView *texts, Item *items, std::size_t n, std::vector<std::uint32_t> &groups,
+                    Split split)
+{
+    for (std::size_t i = 0, j = 0; i < n; i = j) {
+        bool same = true;
+        for (j = i + 1; j < n && items[j].key == items[i].key; ++j)
+            same = same && sameText(texts[items[j].item], texts[items[i].item]);
+        if (same) {
+            groups.push_back(items[i].item);
+            for (std::size_t k = i; k < j; ++k)
+                items[k].key = groups.size() - 1;
+        } else {
+            split(items + i, j - i);
+        }
+    }
+}
+
 // Texts of a run whose packed prefixes are equal, ordered by the next packed
 // characters, level by level, as long as they tell them apart.
 struct RunText {
     std::uint64_t key;
-    std::uint32_t text, from;   // which text; where its next characters start
+    std::uint32_t item, from;   // which text; where its next characters start
 };
 
 // Orders `run` (texts that agree on every character before each one's
@@ -190,31 +212,21 @@ void groupRun(const QStringView *texts, RunText *run, std::size_t n, std::vector
     constexpr int kLevels = 16;
     bool exhausted = true;
     for (std::size_t i = 0; i < n; ++i) {
-        run[i].key = packFrom(texts[run[i].text], run[i].from);
+        run[i].key = packFrom(texts[run[i].item], run[i].from);
         exhausted = exhausted && run[i].key == 0;
     }
     if (exhausted || level == kLevels) {
         std::vector<std::uint32_t> which(n), groupOf;
         for (std::size_t i = 0; i < n; ++i)
-            which[i] = run[i].text;
+            which[i] = run[i].item;
         groupTexts(texts, which, groups, groupOf);
         for (std::size_t i = 0; i < n; ++i)
             run[i].key = groupOf[i];
         return;
     }
     std::sort(run, run + n, [](const RunText &a, const RunText &b) { return a.key < b.key; });
-    for (std::size_t i = 0, j = 0; i < n; i = j) {
-        bool same = true;
-        for (j = i + 1; j < n && run[j].key == run[i].key; ++j)
-            same = same && sameText(texts[run[j].text], texts[run[i].text]);
-        if (same) {
-            groups.push_back(run[i].text);
-            for (std::size_t k = i; k < j; ++k)
-                run[k].key = groups.size() - 1;
-        } else {
-            groupRun(texts, run + i, j - i, groups, level + 1);
-        }
-    }
+    groupEqualKeys(texts, run, n, groups,
+                   [&](RunText *part, std::size_t count) { groupRun(texts, part, count, groups, level + 1); });
 }
 
 // Ranks texts[0..n) in the order the queries' ORDER BY gives them, equal
@@ -243,23 +255,14 @@ std::uint32_t rankTextList(const QStringView *texts, std::size_t n, std::uint32_
     std::vector<std::uint32_t> groups;
     std::vector<RunText> run;
     groups.reserve(packedCount);
-    for (std::size_t i = 0, j = 0; i < packedCount; i = j) {
-        bool same = true;
-        for (j = i + 1; j < packedCount && packed[j].key == packed[i].key; ++j)
-            same = same && sameText(texts[packed[j].item], texts[packed[i].item]);
-        if (same) {
-            groups.push_back(packed[i].item);
-            for (std::size_t k = i; k < j; ++k)
-                packed[k].key = groups.size() - 1;
-        } else {
-            run.clear();
-            for (std::size_t k = i; k < j; ++k)
-                run.push_back({0, packed[k].item, 0});
-            groupRun(texts, run.data(), run.size(), groups);
-            for (std::size_t k = i; k < j; ++k)
-                packed[k] = {run[k - i].key, run[k - i].text};
-        }
-    }
+    groupEqualKeys(texts, packed.data(), packedCount, groups, [&](Keyed64 *part, std::size_t count) {
+        run.clear();
+        for (std::size_t k = 0; k < count; ++k)
+            run.push_back({0, part[k].item, 0});
+        groupRun(texts, run.data(), run.size(), groups);
+        for (std::size_t k = 0; k < count; ++k)
+            part[k] = {run[k].key, run[k].item};
+    });
     std::vector<std::uint32_t> others, otherGroups;
     groupTexts(texts, unpacked, others, otherGroups);
 
@@ -517,6 +520,9 @@ template <typename Item> void orderByPackedRanks(const std::vector<RankKey> &key
 SortRanks rankColumn(const ResultTable &table, int column)
 {
     const ColumnCells cells = table.cells(column);
+    // The passes' arrays take at most 64 bytes a row, read in either order.
+    const int rows = std::max(table.rowCount(), cells.inTable() ? cells.tableRowCount() : 0);
+    const ScratchArena arena(std::size_t(rows) * 64);
     if (!cells.direct())
         return rankIndirect(table, column);
     const ColumnKind kind = table.columns[std::size_t(column)].kind;
@@ -535,8 +541,10 @@ void orderByRanks(const std::vector<RankKey> &keys, std::vector<int> &order)
     if (keys.empty()) {
         std::iota(order.begin(), order.end(), 0);
     } else if (bits <= 32) {
+        const ScratchArena arena(order.size() * 2 * sizeof(Keyed32));
         orderByPackedRanks<Keyed32>(keys, bits, order);
     } else if (bits <= 64) {
+        const ScratchArena arena(order.size() * 2 * sizeof(Keyed64));
         orderByPackedRanks<Keyed64>(keys, bits, order);
     } else {
         const auto rankOf = [](const RankKey &k, int row) {
