@@ -123,14 +123,15 @@ public:
         return v;
     }
     // Text storage. Equal texts often share their characters, and then
-    // their views share a data pointer.
+    // their views share a data pointer; every empty text shares one.
     QStringView text(int row) const
     {
         if (m_inTable) {
             const quint32 *at = tableCells(row) + m_at;
             return at[1] ? QStringView(m_chars + at[0], qsizetype(at[1])) : QStringView(u"", 0);
         }
-        return QStringView(m_chars + m_offsets[row], qsizetype(m_lengths[row]));
+        const quint32 length = m_lengths[row];
+        return length ? QStringView(m_chars + m_offsets[row], qsizetype(length)) : QStringView(u"", 0);
     }
 
 private:
