@@ -23,15 +23,16 @@ namespace {
 constexpr int kPackedChars = 9;
 static_assert(kHighestQuickRank < 128, "a quick rank packs into 7 bits");
 
-// The packed prefix of `text`; false when the text holds a character the
-// quick order does not cover, anywhere (the comparison hands such texts to
-// the collator, which the prefix cannot stand for).
-bool packPrefix(QStringView text, std::uint64_t &key)
+// The next packed characters of `text` from character `from` on, hyphens
+// skipped, into `key`; `from` moves past them. The key is 0 when the text
+// has no more. False when one of them is not a quick character.
+bool packFrom(QStringView text, std::uint32_t &from, std::uint64_t &key)
 {
     key = 0;
     int packed = 0;
-    const char16_t *c = text.utf16();
-    const char16_t *const end = c + text.size();
+    const char16_t *const begin = text.utf16();
+    const char16_t *c = begin + from;
+    const char16_t *const end = begin + text.size();
     for (; c != end && packed < kPackedChars; ++c) {
         if (*c == u'-')
             continue;
@@ -41,28 +42,19 @@ bool packPrefix(QStringView text, std::uint64_t &key)
         key = (key << 7) | std::uint64_t(rank);
         ++packed;
     }
+    from = std::uint32_t(c - begin);
     key <<= 7 * (kPackedChars - packed);
-    return std::all_of(c, end, [](char16_t ch) { return quickRank(ch) > 0; });
+    return true;
 }
 
-// The next packed characters of a text packPrefix() took whole, from
-// character `from` on, hyphens skipped; `from` moves past them. 0 when the
-// text has no more.
-std::uint64_t packFrom(QStringView text, std::uint32_t &from)
+// The packed prefix of `text`; false when the text holds a character the
+// quick order does not cover, anywhere (the comparison hands such texts to
+// the collator, which the prefix cannot stand for).
+bool packPrefix(QStringView text, std::uint64_t &key)
 {
-    std::uint64_t key = 0;
-    int packed = 0;
-    const char16_t *const begin = text.utf16();
-    const char16_t *c = begin + from;
-    const char16_t *const end = begin + text.size();
-    for (; c != end && packed < kPackedChars; ++c) {
-        if (*c == u'-')
-            continue;
-        key = (key << 7) | std::uint64_t(quickRank(*c));
-        ++packed;
-    }
-    from = std::uint32_t(c - begin);
-    return key << 7 * (kPackedChars - packed);
+    std::uint32_t from = 0;
+    return packFrom(text, from, key)
+        && std::all_of(text.utf16() + from, text.utf16() + text.size(), [](char16_t c) { return quickRank(c) > 0; });
 }
 
 // An item to sort: a key and what it stands for (a row, or a text of a
@@ -212,7 +204,7 @@ void groupRun(const QStringView *texts, RunText *run, std::size_t n, std::vector
     constexpr int kLevels = 16;
     bool exhausted = true;
     for (std::size_t i = 0; i < n; ++i) {
-        run[i].key = packFrom(texts[run[i].item], run[i].from);
+        packFrom(texts[run[i].item], run[i].from, run[i].key);   // packPrefix() took the text whole
         exhausted = exhausted && run[i].key == 0;
     }
     if (exhausted || level == kLevels) {
