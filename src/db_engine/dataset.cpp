@@ -6,14 +6,12 @@
 #include "sort_ranks.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <limits>
 #include <numeric>
 #include <optional>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace db {
 namespace {
@@ -54,16 +52,6 @@ bool compatible(FieldKind field, ColumnKind column)
         return column == ColumnKind::DateTime;
     }
     return false;
-}
-
-// A date's day count read as a point in time: before 1899-12-30 the
-// fraction still counts forward from the day's start (-1.25 is later than -1).
-double chronological(double days)
-{
-    if (days >= 0)
-        return days;
-    const double whole = std::ceil(days);
-    return whole + (whole - days);
 }
 
 } // namespace
@@ -233,64 +221,6 @@ QString DataSet::displayText(int row, int fieldIndex) const
     return m_fields[fieldIndex]->displayTextOf(value(row, fieldIndex));
 }
 
-namespace {
-
-// The rows of a column ranked as the database orders its values: NULL
-// first (rank 0), equal values sharing a rank, text in the database's order,
-// booleans True before False as Access's -1/0. Sorts compare these ranks
-// only, so a column's values are ordered once, at its first sort or ahead
-// (rankAhead). Reads the table only: it also runs on the ranking thread.
-SortRanks rankColumn(const ResultTable &t, int column)
-{
-    const int n = t.rowCount();
-    const ColumnKind kind = t.columns[column].kind;
-    SortRanks ranks;
-    ranks.rank.assign(std::size_t(n), 0);
-    const bool isText = kind == ColumnKind::Text || kind == ColumnKind::Memo || kind == ColumnKind::Guid;
-    if (isText) {
-        std::vector<QString> owned;   // texts the table does not hold as characters
-        const bool views = t.holdsText(column);
-        std::vector<QStringView> texts(static_cast<std::size_t>(n));
-        std::vector<int> present;
-        present.reserve(std::size_t(n));
-        if (!views)
-            owned.reserve(std::size_t(n));
-        for (int r = 0; r < n; ++r) {
-            if (t.isNull(r, column))
-                continue;
-            if (views) {
-                texts[r] = t.textAt(r, column);
-            } else {
-                owned.push_back(t.value(r, column).toString());
-                texts[r] = owned.back();
-            }
-            present.push_back(r);
-        }
-        ranks.top = rankTexts(texts, present, ranks.rank);
-    } else {
-        std::vector<std::pair<double, int>> values;
-        values.reserve(std::size_t(n));
-        for (int r = 0; r < n; ++r) {
-            if (t.isNull(r, column))
-                continue;
-            double v;
-            if (kind == ColumnKind::Boolean)
-                v = t.integerAt(r, column) ? -1 : 0;
-            else if (kind == ColumnKind::DateTime)
-                v = chronological(t.realAt(r, column));
-            else
-                v = t.realAt(r, column);
-            if (std::isnan(v))
-                v = std::numeric_limits<double>::infinity();  // a damaged value: last, not scattered
-            values.emplace_back(v, r);
-        }
-        ranks.top = rankNumbers(values, ranks.rank);
-    }
-    return ranks;
-}
-
-} // namespace
-
 const SortRanks &DataSet::sortRanks(int column)
 {
     auto it = m_rows->ranks.find(column);
@@ -373,38 +303,74 @@ void DataSet::setSort(const QString &keyList)
     emit orderChanged();
 }
 
-bool DataSet::locate(const QString &keyField, const QVariant &value)
+namespace {
+
+// The rows (ascending) whose `column` holds `value` as a field of `kind`
+// reads it.
+std::vector<int> rowsHolding(const ResultTable &t, int column, FieldKind kind, const QVariant &value)
 {
-    checkActive();
-    Field *f = fieldByName(keyField);
-    const int column = m_rows->columnOfField[f->index()];
-    const ResultTable &t = m_rows->table;
-    const int n = int(m_rows->order.size());
-    const bool text = f->kind() == FieldKind::WideText || f->kind() == FieldKind::Memo;
+    const bool text = kind == FieldKind::WideText || kind == FieldKind::Memo;
     const QString wantedText = value.toString();
     bool numberOk = false;
     const double wantedNumber = value.toDouble(&numberOk);
-    for (int pos = 0; pos < n; ++pos) {
-        const int r = m_rows->order[pos];
-        if (value.isNull() ? !t.isNull(r, column) : t.isNull(r, column))
-            continue;
-        bool match = value.isNull();
-        if (!match) {
-            if (text)
-                match = t.value(r, column).toString() == wantedText;
-            else if (f->kind() == FieldKind::Boolean)
-                match = (t.integerAt(r, column) != 0) == value.toBool();
-            else
-                match = numberOk && t.realAt(r, column) == wantedNumber;
+    // Row r as `cells` reads it, or as the table reads it when the values
+    // are not held in place.
+    const auto matches = [&](const ColumnCells &cells, int r) {
+        const bool isNull = cells.direct() ? cells.isNull(r) : t.isNull(r, column);
+        if (isNull || value.isNull())
+            return isNull && value.isNull();
+        if (text)
+            return cells.direct() ? cells.text(r) == wantedText : t.value(r, column).toString() == wantedText;
+        if (kind == FieldKind::Boolean)
+            return ((cells.direct() ? cells.integer(r) : t.integerAt(r, column)) != 0) == value.toBool();
+        if (!cells.direct())
+            return numberOk && t.realAt(r, column) == wantedNumber;
+        return numberOk && (cells.holdsIntegers() ? double(cells.integer(r)) : cells.real(r)) == wantedNumber;
+    };
+    const auto search = [&](const ColumnCells &cells, int rows) {
+        std::vector<int> hits;
+        for (int r = 0; r < rows; ++r) {
+            if (r + ColumnCells::kAhead < rows)
+                cells.prefetch(r + ColumnCells::kAhead);
+            if (matches(cells, r))
+                hits.push_back(r);
         }
-        if (match) {
-            m_current = pos;
-            emit currentRowChanged(pos);
-            emit afterScroll(this);
-            return true;
-        }
-    }
-    return false;
+        return hits;
+    };
+    const ColumnCells cells = t.cells(column);
+    if (!cells.inTable())
+        return search(cells, t.rowCount());
+    // Values left in a table of the snapshot are searched in the table's
+    // order, then the rows that read the rows found are picked.
+    const std::vector<int> found = search(cells.tableOrder(), cells.tableRowCount());
+    std::vector<int> hits;
+    if (found.empty())
+        return hits;
+    for (int r = 0; r < t.rowCount(); ++r)
+        if (std::binary_search(found.begin(), found.end(), cells.tableRowOf(r)))
+            hits.push_back(r);
+    return hits;
+}
+
+} // namespace
+
+bool DataSet::locate(const QString &keyField, const QVariant &value)
+{
+    checkActive();
+    const Field *f = fieldByName(keyField);
+    const std::vector<int> hits = rowsHolding(m_rows->table, m_rows->columnOfField[f->index()], f->kind(), value);
+    if (hits.empty())
+        return false;
+    // The first of them in the current order.
+    const std::vector<int> &order = m_rows->order;
+    const auto first = hits.size() == 1
+                           ? std::find(order.begin(), order.end(), hits.front())
+                           : std::find_if(order.begin(), order.end(),
+                                          [&](int r) { return std::binary_search(hits.begin(), hits.end(), r); });
+    m_current = int(first - order.begin());
+    emit currentRowChanged(m_current);
+    emit afterScroll(this);
+    return true;
 }
 
 DataSet::ActiveRow::ActiveRow(const DataSet *dataSet, int row)

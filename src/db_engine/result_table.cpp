@@ -84,9 +84,36 @@ bool ResultTable::sourceCell(int row, const ColumnValues &c, void *cell) const
     return true;
 }
 
-bool ResultTable::holdsText(int column) const
+ColumnCells ResultTable::cells(int column) const
 {
-    return m_data.at(std::size_t(column)).storage == ColumnValues::Storage::Text;
+    const ColumnValues &c = m_data.at(std::size_t(column));
+    ColumnCells cells;
+    using Storage = ColumnValues::Storage;
+    if (c.storage != Storage::Integer && c.storage != Storage::Real && c.storage != Storage::Text)
+        return cells;
+    cells.m_direct = true;
+    cells.m_integers = c.storage == Storage::Integer;
+    if (c.source >= 0) {
+        const Source &s = m_sources[std::size_t(c.source)];
+        const JetTable &table = *s.table;
+        cells.m_inTable = true;
+        cells.m_tableRowCount = table.rows;
+        cells.m_tableRows = s.rows.data();
+        cells.m_words = table.words.data();
+        cells.m_stride = table.stride;
+        cells.m_nullWord = unsigned(c.tableColumn) / 32;
+        cells.m_nullMask = 1u << (unsigned(c.tableColumn) % 32);
+        cells.m_at = table.columnAt[std::size_t(c.tableColumn)];
+        cells.m_chars = table.chars.data();
+        return cells;
+    }
+    cells.m_nulls = c.nulls.data();
+    cells.m_integerValues = c.integers.data();
+    cells.m_reals = c.reals.data();
+    cells.m_offsets = c.offsets.data();
+    cells.m_lengths = c.lengths.data();
+    cells.m_chars = c.shared ? c.shared : c.chars.data();
+    return cells;
 }
 
 bool ResultTable::isNull(int row, int column) const

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -67,6 +68,100 @@ struct ColumnValues {
     void reserve(std::size_t rows);
 };
 
+// One column's values read in place, row by row: what a pass over every
+// row (a sort's ranking, a search) reads without value()'s conversions and
+// look-ups per call. Made by ResultTable::cells(); valid while the table
+// lives. Reads Integer, Real and Text storage only (see direct()).
+class ColumnCells {
+public:
+    bool direct() const { return m_direct; }
+    bool holdsIntegers() const { return m_integers; }   // read by integer(), else by real() or text()
+    // Values left in a table of the snapshot: the table's row that a result
+    // row reads, and the same column read over the table's own rows, in the
+    // table's order (a search reads them in turn, not all over the table).
+    bool inTable() const { return m_inTable; }
+    int tableRowOf(int row) const { return int(m_tableRows[row]); }
+    ColumnCells tableOrder() const
+    {
+        ColumnCells cells = *this;
+        cells.m_tableRows = nullptr;
+        return cells;
+    }
+    int tableRowCount() const { return m_tableRowCount; }
+    // A pass over the rows asks for a row some rows ahead of the one it
+    // reads: the rows of a table of the snapshot lie in the table's order,
+    // not the result's, and each would otherwise be a wait on memory.
+    static constexpr int kAhead = 16;
+    void prefetch(int row) const
+    {
+        if (m_inTable)
+            __builtin_prefetch(tableCells(row));
+    }
+    bool isNull(int row) const
+    {
+        if (m_inTable) {
+            const quint32 *cells = tableCells(row);
+            return (cells[m_nullWord] & m_nullMask) != 0;
+        }
+        return m_nulls[row] != 0;
+    }
+    // Integer storage; 0 for NULL.
+    qint32 integer(int row) const
+    {
+        if (m_inTable)
+            return qint32(tableCells(row)[m_at]);
+        return m_integerValues[row];
+    }
+    // Real storage.
+    double real(int row) const
+    {
+        double v;
+        if (m_inTable)
+            std::memcpy(&v, tableCells(row) + m_at, sizeof v);
+        else
+            v = m_reals[row];
+        return v;
+    }
+    // Text storage. Equal texts often share their characters, and then
+    // their views share a data pointer; every empty text shares one.
+    QStringView text(int row) const
+    {
+        if (m_inTable) {
+            const quint32 *at = tableCells(row) + m_at;
+            return at[1] ? QStringView(m_chars + at[0], qsizetype(at[1])) : QStringView(u"", 0);
+        }
+        const quint32 length = m_lengths[row];
+        return length ? QStringView(m_chars + m_offsets[row], qsizetype(length)) : QStringView(u"", 0);
+    }
+
+private:
+    friend class ResultTable;
+    const quint32 *tableCells(int row) const
+    {
+        return m_words + std::size_t(m_tableRows ? m_tableRows[row] : quint32(row)) * m_stride;
+    }
+
+    bool m_direct = false;
+    bool m_integers = false;
+    bool m_inTable = false;
+    int m_tableRowCount = 0;
+    // Values left in a table of the snapshot: its row for each result row,
+    // its rows of `m_stride` words, where the NULL flag and the value lie.
+    const quint32 *m_tableRows = nullptr;
+    const quint32 *m_words = nullptr;
+    std::size_t m_stride = 0;
+    std::size_t m_nullWord = 0;
+    quint32 m_nullMask = 0;
+    std::size_t m_at = 0;
+    // Values of the result itself.
+    const std::uint8_t *m_nulls = nullptr;
+    const qint32 *m_integerValues = nullptr;
+    const double *m_reals = nullptr;
+    const quint32 *m_offsets = nullptr;
+    const quint32 *m_lengths = nullptr;
+    const char16_t *m_chars = nullptr;   // both: where texts lie
+};
+
 // Values: QVariant() for NULL; bool; qint32 for Byte/Integer16/Integer32/
 // AutoIncrement; double for Single, Double, Currency, Numeric and DateTime
 // (DateTime as Access's day count, see date_value.h); QString for Text/Memo.
@@ -81,9 +176,7 @@ public:
     qint32 integerAt(int row, int column) const;
     double realAt(int row, int column) const;
     QStringView textAt(int row, int column) const;  // valid while the table lives
-    // Whether textAt reads the column's values (a Text, Memo or GUID column
-    // of the result, not one of no declared kind).
-    bool holdsText(int column) const;
+    ColumnCells cells(int column) const;
 
 private:
     friend class ResultBuilder;   // fills the storage, which is the engine's choice

@@ -4,28 +4,24 @@
 // prefix and a radix sort.
 #pragma once
 
-#include <QStringView>
-
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 namespace db {
+
+class ResultTable;
 
 struct SortRanks {
     std::vector<std::uint32_t> rank;   // per table row; 0 for NULL
     std::uint32_t top = 0;             // the highest rank
 };
 
-// Ranks the texts of the `present` rows (`texts` is indexed by row) in the
-// order the queries' ORDER BY gives them, equal texts sharing a rank from 1
-// up, into `rank`; returns the highest.
-std::uint32_t rankTexts(const std::vector<QStringView> &texts, const std::vector<int> &present,
-                        std::vector<std::uint32_t> &rank);
-
-// Ranks (value, row) pairs, equal values sharing a rank from 1 up; returns
-// the highest.
-std::uint32_t rankNumbers(std::vector<std::pair<double, int>> &values, std::vector<std::uint32_t> &rank);
+// The rows of a result column ranked as the database orders its values:
+// NULL first (rank 0), equal values sharing a rank, text in the database's
+// order, booleans True before False as Access's -1/0, dates by time, a
+// damaged number (NaN) last. Reads the table only, so
+// it may run on another thread while the table lives.
+SortRanks rankColumn(const ResultTable &table, int column);
 
 // Orders `order` (table rows) by the keys' ranks, the first key first;
 // stable, so rows equal on every key keep their order.

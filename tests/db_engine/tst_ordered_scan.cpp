@@ -2,8 +2,10 @@
 // of an integer column against a constant, must give exactly the rows, in
 // exactly the order, that SQLite's own sort and filter give. "+column" keeps
 // the column's collation but hides the column from the table, so SQLite sorts
-// and filters those queries itself: they are the reference.
+// and filters those queries itself: they are the reference. A data set's
+// sort, which ranks each column's values once, must give SQLite's order too.
 #include "connection.h"
+#include "dataset.h"
 #include "result_table.h"
 #include "test_databases.h"
 
@@ -24,6 +26,8 @@ private slots:
     void constantLookups();
     void lookupsTakeSqliteAffinity_data();
     void lookupsTakeSqliteAffinity();
+    void dataSetSortsAsSqlite_data();
+    void dataSetSortsAsSqlite();
 
 private:
     QTemporaryDir m_dir;
@@ -32,15 +36,17 @@ private:
 
 namespace {
 
-// Values with NULLs, ties, letter case, both scripts and punctuation, so that
-// every tie-break and the text order's slow path are exercised.
+// Values with NULLs, ties, letter case, both scripts, punctuation and long
+// shared beginnings, so that every tie-break and the text order's slow path
+// are exercised.
 jetdb::Value text(QRandomGenerator &random)
 {
     static const char *const parts[] = {"a", "A", "b", "Z", "0", "9", " ", "-", ".", "/", "ж", "Ж", "ё", "е",
                                         "Р6М5", "é", "_", "(", "я"};
     if (random.bounded(10) == 0)
         return jetdb::Null{};
-    std::string s;
+    // Some share a long beginning, as names of one kind of tool do.
+    std::string s = random.bounded(3) == 0 ? "Сверло спиральное Р6М5 " : "";
     for (int n = random.bounded(4); n > 0; --n)
         s += parts[random.bounded(int(std::size(parts)))];
     return s;
@@ -73,7 +79,7 @@ void tst_OrderedScan::initTestCase()
     auto &tools = db.addTable("Tools", {{"ID", Type::Long}, {"N", Type::Integer}, {"X", Type::Double},
                                         {"T", Type::Text, 40}, {"B", Type::Boolean}, {"D", Type::DateTime},
                                         {"ID_Firma", Type::Long}, {"M", Type::Memo}});
-    for (int id = 1; id <= 600; ++id) {
+    for (int id = 1; id <= 2000; ++id) {
         const int n = random.bounded(12);
         const int x = random.bounded(20);
         tools.addRow({std::int64_t(id), n == 0 ? jetdb::Value(jetdb::Null{}) : jetdb::Value(std::int64_t(n - 6)),
@@ -177,3 +183,39 @@ void tst_OrderedScan::lookupsTakeSqliteAffinity()
 
 QTEST_GUILESS_MAIN(tst_OrderedScan)
 #include "tst_ordered_scan.moc"
+
+void tst_OrderedScan::dataSetSortsAsSqlite_data()
+{
+    QTest::addColumn<QString>("keys");      // the data set's key list
+    QTest::addColumn<QString>("orderBy");   // the same order in SQL
+    // The tools' texts are mostly different, each ranked for itself; the
+    // firms' few names repeat on every tool of the firm, ranked once each.
+    QTest::newRow("text") << "T" << "+S.T";
+    QTest::newRow("joined text descending, then integer") << "Name DESC,N" << "+F.Name DESC, +S.N";
+    QTest::newRow("double, then text descending") << "X,T DESC" << "+S.X, +S.T DESC";
+}
+
+void tst_OrderedScan::dataSetSortsAsSqlite()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, orderBy);
+    const QString query = QStringLiteral("SELECT S.ID, S.N, S.X, S.T, F.Name FROM Tools S, Firms F "
+                                         "WHERE S.ID_Firma=F.ID ORDER BY S.ID");
+    db::DataSet ds(QStringLiteral("dtset_Tools"), &m_connection);
+    ds.addField({QStringLiteral("ID"), db::FieldKind::Integer});
+    ds.addField({QStringLiteral("N"), db::FieldKind::Integer});
+    ds.addField({QStringLiteral("X"), db::FieldKind::Float});
+    ds.addField({QStringLiteral("T"), db::FieldKind::WideText, 40});
+    ds.addField({QStringLiteral("Name"), db::FieldKind::WideText, 40});
+    ds.setCommandText(query);
+    ds.open();
+    ds.setSort(keys);
+    QList<qint32> sorted;
+    for (int r = 0; r < ds.recordCount(); ++r)
+        sorted.append(ds.value(r, 0).toInt());
+    // Rows equal on every key keep the query's order, by ID.
+    const db::ResultTable reference = m_connection.execute(QString(query).replace(
+        QLatin1String("ORDER BY S.ID"), QLatin1String("ORDER BY ") + orderBy + QLatin1String(", S.ID")));
+    QVERIFY(sorted.size() > 1000);
+    QCOMPARE(sorted, ids(reference));
+}
